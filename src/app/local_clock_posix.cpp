@@ -1,0 +1,16 @@
+#include "app/run_log.h"
+
+#include <ctime>
+
+namespace qv {
+
+std::string SystemLocalClock::GeneralDateNow() const {
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char text[64];
+    size_t n = std::strftime(text, sizeof text, "%Y/%-m/%-d %H:%M:%S", &local);
+    return std::string(text, n);
+}
+
+}  // namespace qv

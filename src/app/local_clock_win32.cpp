@@ -1,0 +1,17 @@
+#include "app/run_log.h"
+#include "app/text_codec.h"
+
+#include <windows.h>
+
+namespace qv {
+
+std::string SystemLocalClock::GeneralDateNow() const {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    wchar_t date[80] = L"", time[80] = L"";
+    GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &now, nullptr, date, 80);
+    GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &now, nullptr, time, 80);
+    return WideToUtf8(date) + " " + WideToUtf8(time);
+}
+
+}  // namespace qv

@@ -1,0 +1,88 @@
+// The program's entry: COM, start-up, then the message loop until the panel closes.
+#include <windows.h>
+#include <objbase.h>
+
+#include <string>
+
+#include "app/startup.h"
+#include "app/text_codec.h"
+#include "mapview/earth_win32.h"
+#include "mapview/window_api_win32.h"
+#include "ui/main_window_win32.h"
+
+namespace qv {
+namespace {
+
+class Win32Sleeper final : public Sleeper {
+public:
+    void Sleep(uint32_t milliseconds) override { ::Sleep(milliseconds); }
+};
+
+std::string ExecutableFolderOf(HMODULE module) {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        DWORD n = GetModuleFileNameW(module, path.data(), static_cast<DWORD>(path.size()));
+        if (n == 0) return {};
+        if (n < path.size()) {
+            path.resize(n);
+            break;
+        }
+        path.resize(path.size() * 2);
+    }
+    size_t slash = path.find_last_of(L"\\/");
+    std::wstring folder = slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
+    if (folder.size() == 2 && folder[1] == L':') folder += L'\\';  // a drive root keeps its backslash
+    return WideToUtf8(folder);
+}
+
+class Win32Startup final : public StartupPlatform {
+public:
+    Win32Startup(HINSTANCE instance, const RunLog& log, EarthLink& link)
+        : instance_(instance), log_(log), link_(link), earth_(MakeComEarthConnector()) {}
+
+    std::string ExecutableFolder() override { return ExecutableFolderOf(nullptr); }
+    const ProfileReader& Profile() override { return profile_; }
+    EarthConnector& Earth() override { return *earth_; }
+    void ShowError(std::string_view text, std::string_view title) override {
+        MessageBoxW(nullptr, Utf8ToWide(text).c_str(), Utf8ToWide(title).c_str(), MB_OK | MB_ICONSTOP);
+    }
+    bool ShowMainWindow() override {
+        window_ = std::make_unique<MainWindow>(instance_, windows_, sleeper_, log_, link_);
+        return window_->Open();
+    }
+
+private:
+    HINSTANCE instance_;
+    const RunLog& log_;
+    EarthLink& link_;
+    Win32ProfileReader profile_;
+    std::unique_ptr<EarthConnector> earth_;
+    Win32WindowApi windows_;
+    Win32Sleeper sleeper_;
+    std::unique_ptr<MainWindow> window_;
+};
+
+int Run(HINSTANCE instance) {
+    AppSettings settings;
+    SystemLocalClock clock;
+    RunLog log(settings, clock);
+    EarthLink link;
+    Win32Startup startup(instance, log, link);
+    if (!RunStartup(settings, link, log, startup)) return 0;
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    return 0;
+}
+
+}  // namespace
+}  // namespace qv
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    HRESULT com = CoInitialize(nullptr);
+    int rc = qv::Run(instance);
+    if (SUCCEEDED(com)) CoUninitialize();
+    return rc;
+}

@@ -1,0 +1,33 @@
+#pragma once
+// The entry routine: settings, the start banner, Google Earth, then the panel.
+#include <string>
+#include <string_view>
+
+#include "app/profile.h"
+#include "app/run_log.h"
+#include "app/settings.h"
+#include "mapview/earth.h"
+#include "mapview/earth_link.h"
+
+namespace qv {
+
+inline constexpr char kEarthMissingText[] = "未安装 Google Earth，或 Google Earth 版本错误！";
+inline constexpr char kErrorTitle[] = "错误";
+
+// What start-up needs of the platform.
+class StartupPlatform {
+public:
+    virtual ~StartupPlatform() = default;
+    virtual std::string ExecutableFolder() = 0;
+    virtual const ProfileReader& Profile() = 0;
+    virtual EarthConnector& Earth() = 0;
+    // The modal box with a stop icon and one OK button; returns when it is closed.
+    virtual void ShowError(std::string_view text, std::string_view title) = 0;
+    // Creates and shows the panel, which runs its load sequence; false when no window could be opened.
+    virtual bool ShowMainWindow() = 0;
+};
+
+// Returns true when the panel is open and the program should run its message loop.
+bool RunStartup(AppSettings& settings, EarthLink& link, const RunLog& log, StartupPlatform& platform);
+
+}  // namespace qv

@@ -1,0 +1,30 @@
+#pragma once
+// The names by which Google Earth's automation server is reached. The program
+// calls these through IDispatch and the stand-in Earth answers the same names,
+// so this is the one place they are written down.
+namespace qv::earth {
+
+// ApplicationGE (IApplicationGE): the application, used for its window handles.
+inline constexpr wchar_t kAppClassId[] = L"{8097D7E9-DB9E-4AEF-9B28-61D82A1DF784}";
+inline constexpr wchar_t kAppInterfaceId[] = L"{2830837B-D4E8-48C6-B6EE-04633372ABE4}";
+// KHInterface (IKHInterface): camera work and file loading.
+inline constexpr wchar_t kControlClassId[] = L"{AFD07A5E-3E20-4D77-825C-2F6D1A50BE5B}";
+inline constexpr wchar_t kControlInterfaceId[] = L"{80A43F86-E2CD-4671-A7FA-E5627B519711}";
+// KHViewInfo (IKHViewInfo): a camera.
+inline constexpr wchar_t kCameraInterfaceId[] = L"{45F89E39-7A46-4CA4-97E3-8C5AA252531C}";
+
+namespace member {
+// On the application.
+inline constexpr wchar_t kGetMainHwnd[] = L"GetMainHwnd";      // () -> long
+inline constexpr wchar_t kGetRenderHwnd[] = L"GetRenderHwnd";  // () -> long
+// On the control.
+inline constexpr wchar_t kCurrentView[] = L"currentView";      // (long terrain) -> camera
+inline constexpr wchar_t kSetView[] = L"setView";              // (camera, long terrain, double speed)
+inline constexpr wchar_t kSetViewParams[] = L"setViewParams";  // (double lat, lon, range, tilt, azimuth, long terrain, double speed)
+inline constexpr wchar_t kOpenFile[] = L"OpenFile";            // (BSTR fileName)
+// On a camera: double properties, get and put.
+inline constexpr wchar_t kRange[] = L"Range";
+inline constexpr wchar_t kTilt[] = L"Tilt";
+}  // namespace member
+
+}  // namespace qv::earth

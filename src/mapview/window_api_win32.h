@@ -1,0 +1,20 @@
+#pragma once
+#include <windows.h>
+
+#include "mapview/window_api.h"
+
+namespace qv {
+
+inline HWND ToHwnd(int32_t handle) {
+    return reinterpret_cast<HWND>(static_cast<intptr_t>(static_cast<uint32_t>(handle)));
+}
+inline int32_t FromHwnd(HWND hwnd) {
+    return static_cast<int32_t>(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(hwnd)));
+}
+
+class Win32WindowApi final : public WindowApi {
+public:
+    bool SetTopMost(int32_t hwnd, bool onTop) override;
+};
+
+}  // namespace qv

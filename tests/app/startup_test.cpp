@@ -1,0 +1,109 @@
+#include <gtest/gtest.h>
+
+#include "app/file_io.h"
+#include "app/startup.h"
+#include "support/fakes.h"
+#include "support/temp_dir.h"
+
+namespace qv {
+namespace {
+
+class FakeStartup final : public StartupPlatform {
+public:
+    FakeStartup(test::Events& events, std::string folder) : events_(events), folder_(std::move(folder)), earth(events) {}
+    std::string ExecutableFolder() override { return folder_; }
+    const ProfileReader& Profile() override { return profile_; }
+    EarthConnector& Earth() override { return earth; }
+    void ShowError(std::string_view text, std::string_view title) override {
+        events_.push_back("error box " + std::string(title) + ": " + std::string(text));
+    }
+    bool ShowMainWindow() override {
+        events_.push_back("show main window");
+        return windowOpens;
+    }
+    bool windowOpens = true;
+
+private:
+    test::Events& events_;
+    std::string folder_;
+    PortableProfileReader profile_;
+
+public:
+    test::FakeEarthConnector earth;
+};
+
+struct StartupFixture : ::testing::Test {
+    test::TempDir dir;
+    test::Events events;
+    FakeStartup platform{events, dir.path()};
+    AppSettings settings;
+    test::FakeClock clock;
+    RunLog log{settings, clock};
+    EarthLink link;
+
+    bool Run() { return RunStartup(settings, link, log, platform); }
+    std::vector<std::string> LogMessages() {
+        std::vector<std::string> lines;
+        std::string text = ReadWholeFile(dir.File("Log.txt")).value_or("");
+        for (size_t at = 0, end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2) {
+            std::string line = text.substr(at, end - at);
+            EXPECT_EQ(line.rfind(clock.stamp, 0), 0u) << line;
+            lines.push_back(line.substr(28));
+        }
+        return lines;
+    }
+};
+
+TEST_F(StartupFixture, EarthMissingLogsTheErrorAndShowsTheBoxOnce) {
+    dir.Write("Config.ini", "[Log]\r\nWriteLog=1\r\n");
+    platform.earth.appMissing = true;
+    EXPECT_FALSE(Run());
+    EXPECT_EQ(LogMessages(), (std::vector<std::string>{"===========================================",
+                                                       "1. Start Quorvane & Init Params", "2. Open Google Earth",
+                                                       "      - Open Google Earth Error"}));
+    // The second object is still asked for; no window is opened.
+    EXPECT_EQ(events, (test::Events{"create app", "create control",
+                                    "error box 错误: 未安装 Google Earth，或 Google Earth 版本错误！"}));
+}
+
+TEST_F(StartupFixture, EitherObjectMissingIsAFailure) {
+    platform.earth.controlMissing = true;
+    EXPECT_FALSE(Run());
+    EXPECT_EQ(events.back(), "error box 错误: 未安装 Google Earth，或 Google Earth 版本错误！");
+    EXPECT_TRUE(link.app != nullptr);
+}
+
+TEST_F(StartupFixture, EarthPresentOpensThePanel) {
+    dir.Write("Config.ini", "[Log]\r\nWriteLog= 1 \r\n");
+    EXPECT_TRUE(Run());
+    EXPECT_EQ(LogMessages(), (std::vector<std::string>{"===========================================",
+                                                       "1. Start Quorvane & Init Params", "2. Open Google Earth",
+                                                       "      - Open Google Earth Succeed"}));
+    EXPECT_EQ(events, (test::Events{"create app", "create control", "show main window"}));
+    EXPECT_TRUE(link.app && link.control);
+}
+
+TEST_F(StartupFixture, NoLogAtAllUnlessWriteLogIsOne) {
+    for (const char* config : {"[Log]\r\nWriteLog=0\r\n", "[Log]\r\nWriteLog=yes\r\n", ""}) {
+        dir.Write("Config.ini", config);
+        platform.earth.appMissing = true;
+        Run();
+        EXPECT_FALSE(ReadWholeFile(dir.File("Log.txt"))) << config;
+    }
+    std::filesystem::remove(dir.File("Config.ini"));
+    Run();
+    EXPECT_FALSE(ReadWholeFile(dir.File("Log.txt")));
+}
+
+TEST_F(StartupFixture, TwoRunsAppendEachWithItsBanner) {
+    dir.Write("Config.ini", "[Log]\r\nWriteLog=1\r\n");
+    platform.earth.appMissing = true;
+    Run();
+    Run();
+    auto lines = LogMessages();
+    ASSERT_EQ(lines.size(), 8u);
+    EXPECT_EQ(lines[4], "===========================================");
+}
+
+}  // namespace
+}  // namespace qv

@@ -1,0 +1,97 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "app/file_io.h"
+#include "ui/panel.h"
+#include "support/fakes.h"
+#include "support/temp_dir.h"
+
+namespace qv {
+namespace {
+
+// A window on a pixel grid of 15 twips, as Windows places it.
+class FakePanelWindow final : public PanelWindow {
+public:
+    explicit FakePanelWindow(test::Events& events) : events_(events) {}
+    double ScreenWidthTwips() override { return screenTwips; }
+    double WidthTwips() override { return 9135; }
+    void MoveTo(double left, double top) override {
+        leftPx = static_cast<int>(std::nearbyint(left / 15));
+        topPx = static_cast<int>(std::nearbyint(top / 15));
+        events_.push_back("move");
+    }
+    void Show() override { events_.push_back("show"); }
+    double LeftTwips() override { return leftPx * 15.0; }
+    double TopTwips() override { return topPx * 15.0; }
+    int32_t Handle() override { return 0x3030; }
+    bool FollowChecked() override { return followChecked; }
+
+    double screenTwips = 19200;
+    int leftPx = -1, topPx = -1;
+    bool followChecked = true;
+
+private:
+    test::Events& events_;
+};
+
+struct PanelFixture : ::testing::Test {
+    test::TempDir dir;
+    test::Events events;
+    FakePanelWindow window{events};
+    test::FakeWindowApi windows{events};
+    test::FakeSleeper sleeper{events};
+    AppSettings settings;
+    test::FakeClock clock;
+    RunLog log{settings, clock};
+    EarthLink link;
+    Panel panel{window, windows, sleeper, log, link};
+
+    PanelFixture() {
+        settings.WriteLog = true;
+        settings.LogFile = dir.File("Log.txt");
+        link.app = std::make_unique<test::FakeEarthApp>(events);
+    }
+    std::string Log() { return ReadWholeFile(settings.LogFile).value_or(""); }
+};
+
+TEST_F(PanelFixture, LoadPlacesTheWindowAtTheTopCentreAndRaisesIt) {
+    panel.OnLoad();
+    // (19200 - 9135) / 2 = 5032.5 twips: pixel 335.5 goes to the even 336, read back as 5040.
+    EXPECT_EQ(window.leftPx, 336);
+    EXPECT_EQ(window.topPx, 0);
+    EXPECT_EQ(Log(), "2026/12/8 16:32:43          3. Open Quorvane Window at : 0,5040\r\n"
+                     "2026/12/8 16:32:43          4. Set Quorvane Window On Top\r\n");
+    EXPECT_EQ(events, (test::Events{"move", "show", "sleep 1000", "topmost 12336 on", "GetMainHwnd",
+                                    "GetRenderHwnd"}));
+    EXPECT_TRUE(panel.state().bNorthUp);
+    EXPECT_FALSE(panel.state().b3D);
+    EXPECT_FALSE(panel.state().bRecordTrack);
+    EXPECT_FALSE(panel.state().bZooming);
+    EXPECT_TRUE(panel.state().bLockMap);
+    EXPECT_TRUE(link.bGotMapWnd);
+    EXPECT_EQ(link.hGEMain, 0x1010);
+    EXPECT_EQ(link.hGEMap, 0x2020);
+}
+
+TEST_F(PanelFixture, LoadGoesOnWhenEarthHasNoWindows) {
+    static_cast<test::FakeEarthApp&>(*link.app).failMap = true;
+    window.followChecked = false;
+    panel.OnLoad();
+    EXPECT_FALSE(link.bGotMapWnd);
+    EXPECT_EQ(link.hGEMain, 0);
+    EXPECT_EQ(link.hGEMap, 0);
+    EXPECT_FALSE(panel.state().bLockMap);
+    EXPECT_NE(Log().find("4. Set Quorvane Window On Top"), std::string::npos);
+}
+
+TEST_F(PanelFixture, OddScreensStillCentre) {
+    window.screenTwips = 1024 * 15;
+    panel.OnLoad();
+    // 3112.5 twips is pixel 207.5, which goes to the even 208.
+    EXPECT_EQ(window.leftPx, 208);
+    EXPECT_NE(Log().find("at : 0,3120\r\n"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace qv
