@@ -1,1 +1,155 @@
-int wmain() { return 0; }
+// Test driver for the end-to-end tests: finds the program's windows through
+// Win32 and reads or presses them, printing UTF-8 on standard output.
+//
+//   qvdriver windows TITLE                 hwnd, class and visibility of each top-level window titled TITLE
+//   qvdriver wait TITLE SECONDS            waits for a visible top-level window titled TITLE, prints its hwnd
+//   qvdriver texts TITLE                   class and text of every child of the first window titled TITLE
+//   qvdriver press TITLE BUTTON            clicks the child button with text BUTTON
+//   qvdriver info CLASS                    rect, visibility and top-most flag of the first window of class CLASS
+//   qvdriver close CLASS                   asks the first window of class CLASS to close
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/text_codec.h"
+
+namespace {
+
+void Print(const std::string& utf8) {
+    std::fwrite(utf8.data(), 1, utf8.size(), stdout);
+    std::fflush(stdout);
+}
+
+std::wstring TextOf(HWND hwnd) {
+    wchar_t buffer[1024] = L"";
+    GetWindowTextW(hwnd, buffer, 1024);
+    return buffer;
+}
+
+std::wstring ClassOf(HWND hwnd) {
+    wchar_t buffer[256] = L"";
+    GetClassNameW(hwnd, buffer, 256);
+    return buffer;
+}
+
+std::vector<HWND> TopLevel() {
+    std::vector<HWND> all;
+    EnumWindows(
+        [](HWND hwnd, LPARAM p) -> BOOL {
+            reinterpret_cast<std::vector<HWND>*>(p)->push_back(hwnd);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&all));
+    return all;
+}
+
+std::vector<HWND> Children(HWND parent) {
+    std::vector<HWND> all;
+    EnumChildWindows(
+        parent,
+        [](HWND hwnd, LPARAM p) -> BOOL {
+            reinterpret_cast<std::vector<HWND>*>(p)->push_back(hwnd);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&all));
+    return all;
+}
+
+std::vector<HWND> Titled(const std::wstring& title) {
+    std::vector<HWND> found;
+    for (HWND h : TopLevel())
+        if (TextOf(h) == title) found.push_back(h);
+    return found;
+}
+
+HWND OfClass(const std::wstring& cls) {
+    for (HWND h : TopLevel())
+        if (ClassOf(h) == cls) return h;
+    return nullptr;
+}
+
+std::string Hex(HWND h) {
+    char b[32];
+    std::snprintf(b, sizeof b, "%llu", static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(h)));
+    return b;
+}
+
+int Windows(const std::wstring& title) {
+    for (HWND h : Titled(title))
+        Print(Hex(h) + " " + qv::WideToUtf8(ClassOf(h)) + (IsWindowVisible(h) ? " visible" : " hidden") + "\n");
+    return 0;
+}
+
+int Wait(const std::wstring& title, double seconds) {
+    DWORD until = GetTickCount() + static_cast<DWORD>(seconds * 1000);
+    do {
+        for (HWND h : Titled(title))
+            if (IsWindowVisible(h)) {
+                Print(Hex(h) + "\n");
+                return 0;
+            }
+        Sleep(100);
+    } while (static_cast<LONG>(until - GetTickCount()) > 0);
+    return 1;
+}
+
+int Texts(const std::wstring& title) {
+    std::vector<HWND> found = Titled(title);
+    if (found.empty()) return 1;
+    for (HWND c : Children(found.front())) {
+        LONG style = GetWindowLongW(c, GWL_STYLE);
+        std::string kind = qv::WideToUtf8(ClassOf(c));
+        if (kind == "Static" && (style & SS_TYPEMASK) == SS_ICON) kind = "Icon";
+        Print(kind + "\t" + qv::WideToUtf8(TextOf(c)) + "\n");
+    }
+    return 0;
+}
+
+int Press(const std::wstring& title, const std::wstring& button) {
+    for (HWND w : Titled(title))
+        for (HWND c : Children(w))
+            if (TextOf(c) == button) {
+                // BM_CLICK needs the button's window active to reach its owner.
+                SetForegroundWindow(w);
+                PostMessageW(w, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(c), BN_CLICKED), reinterpret_cast<LPARAM>(c));
+                return 0;
+            }
+    return 1;
+}
+
+int Info(const std::wstring& cls) {
+    HWND h = OfClass(cls);
+    if (!h) return 1;
+    RECT r{};
+    GetWindowRect(h, &r);
+    LONG ex = GetWindowLongW(h, GWL_EXSTYLE);
+    char b[200];
+    std::snprintf(b, sizeof b, "hwnd=%s left=%ld top=%ld width=%ld height=%ld visible=%d topmost=%d screen=%d\n",
+                  Hex(h).c_str(), r.left, r.top, r.right - r.left, r.bottom - r.top, IsWindowVisible(h) ? 1 : 0,
+                  (ex & WS_EX_TOPMOST) ? 1 : 0, GetSystemMetrics(SM_CXSCREEN));
+    Print(b);
+    return 0;
+}
+
+int Close(const std::wstring& cls) {
+    HWND h = OfClass(cls);
+    if (!h) return 1;
+    PostMessageW(h, WM_CLOSE, 0, 0);
+    return 0;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    std::vector<std::wstring> a(argv + 1, argv + argc);
+    if (a.size() == 2 && a[0] == L"windows") return Windows(a[1]);
+    if (a.size() == 3 && a[0] == L"wait") return Wait(a[1], _wtof(a[2].c_str()));
+    if (a.size() == 2 && a[0] == L"texts") return Texts(a[1]);
+    if (a.size() == 3 && a[0] == L"press") return Press(a[1], a[2]);
+    if (a.size() == 2 && a[0] == L"info") return Info(a[1]);
+    if (a.size() == 2 && a[0] == L"close") return Close(a[1]);
+    std::fputs("usage: qvdriver windows|wait|texts|press|info|close ...\n", stderr);
+    return 2;
+}

@@ -1,0 +1,26 @@
+# Shared by tools/test and tools/run: builds both builds and sets up Wine.
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+BUILD=$ROOT/build
+JOBS=$(nproc 2>/dev/null || echo 2)
+
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+export LC_ALL=zh_CN.UTF-8  # code page 936, as on our users' Windows
+
+build_all() {
+  cmake -S "$ROOT" -B "$BUILD/native" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null &&
+    cmake --build "$BUILD/native" -j "$JOBS" >"$BUILD/native.log" 2>&1 || { tail -40 "$BUILD/native.log"; return 1; }
+  cmake -S "$ROOT" -B "$BUILD/windows" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" >/dev/null &&
+    cmake --build "$BUILD/windows" -j "$JOBS" >"$BUILD/windows.log" 2>&1 || { tail -40 "$BUILD/windows.log"; return 1; }
+}
+
+# One Wine prefix for a whole run, initialised once.
+wine_prefix() {
+  export WINEPREFIX=$1
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    mkdir -p "$WINEPREFIX"
+    wineboot --init >/dev/null 2>&1
+    wineserver -w
+  fi
+}
