@@ -80,16 +80,21 @@ std::optional<int32_t> ParseWholeNumber(std::string_view text) {
     return static_cast<int32_t>(rounded);
 }
 
-std::string ShortestFloatText(float value) {
-    char buffer[64];
-    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
+namespace {
+
+// Plain decimals (no exponent) for every number a person will meet here.
+template <class T>
+std::string Shortest(T value) {
+    char buffer[400];
+    bool plain = std::isfinite(value) && std::fabs(value) < static_cast<T>(1e15);
+    auto [end, ec] = plain ? std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed)
+                           : std::to_chars(buffer, buffer + sizeof buffer, value);
     return ec == std::errc() ? std::string(buffer, end) : std::string();
 }
 
-std::string ShortestDoubleText(double value) {
-    char buffer[64];
-    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
-    return ec == std::errc() ? std::string(buffer, end) : std::string();
-}
+}  // namespace
+
+std::string ShortestFloatText(float value) { return Shortest(value); }
+std::string ShortestDoubleText(double value) { return Shortest(value); }
 
 }  // namespace qv

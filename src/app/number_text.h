@@ -16,9 +16,10 @@ std::optional<double> ParseDecimal(std::string_view text);
 // result falls outside the 32-bit signed range.
 std::optional<int32_t> ParseWholeNumber(std::string_view text);
 
-// The shortest text that reads back as the same single-precision value ("0", "3105", "0.5").
+// The shortest decimal text, without an exponent, that reads back as the same
+// single-precision value ("0", "3105", "100000", "0.5").
 std::string ShortestFloatText(float value);
-// The shortest text that reads back as the same double ("100", "22.5401").
+// The same for a double ("100", "22.5401", "0.0001").
 std::string ShortestDoubleText(double value);
 
 }  // namespace qv

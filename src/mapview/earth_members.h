@@ -22,9 +22,13 @@ inline constexpr wchar_t kCurrentView[] = L"currentView";      // (long terrain)
 inline constexpr wchar_t kSetView[] = L"setView";              // (camera, long terrain, double speed)
 inline constexpr wchar_t kSetViewParams[] = L"setViewParams";  // (double lat, lon, range, tilt, azimuth, long terrain, double speed)
 inline constexpr wchar_t kOpenFile[] = L"OpenFile";            // (BSTR fileName)
-// On a camera: double properties, get and put.
+// On a camera: double properties, get and put. The program uses Range (the
+// eye height) and Tilt; a camera also has its position and heading.
 inline constexpr wchar_t kRange[] = L"Range";
 inline constexpr wchar_t kTilt[] = L"Tilt";
+inline constexpr wchar_t kLatitude[] = L"Latitude";
+inline constexpr wchar_t kLongitude[] = L"Longitude";
+inline constexpr wchar_t kAzimuth[] = L"Azimuth";
 }  // namespace member
 
 }  // namespace qv::earth

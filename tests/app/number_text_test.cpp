@@ -59,6 +59,11 @@ TEST(ShortestText, WritesTheShortestRoundTrip) {
     EXPECT_EQ(ShortestDoubleText(100.0), "100");
     EXPECT_EQ(ShortestDoubleText(22.5401), "22.5401");
     EXPECT_EQ(ShortestDoubleText(-0.1), "-0.1");
+    // No exponents where a person reads them.
+    EXPECT_EQ(ShortestFloatText(100000.0f), "100000");
+    EXPECT_EQ(ShortestDoubleText(0.0001), "0.0001");
+    EXPECT_EQ(ShortestDoubleText(2147483647.0), "2147483647");
+    EXPECT_EQ(ShortestDoubleText(0.1 + 0.2), "0.30000000000000004");
 }
 
 }  // namespace

@@ -51,7 +51,9 @@ class Wine:
         subprocess.Popen(["wineserver", "-p"], env=self.env)
         self.drivers = self.c_drive / "qvtools"
         self.drivers.mkdir(parents=True, exist_ok=True)
-        shutil.copy2(self.build / "qvdriver.exe", self.drivers / "qvdriver.exe")
+        for tool in ("qvdriver.exe", "earthclient.exe"):
+            shutil.copy2(self.build / tool, self.drivers / tool)
+        self.standin = self.c_drive / "standin"
 
     def stop(self):
         subprocess.run(["wineserver", "-k"], env=self.env, timeout=60)
@@ -99,9 +101,92 @@ class Wine:
                            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=timeout)
         return r.returncode, r.stdout.decode("utf-8", "replace")
 
-    def screenshot(self, path: Path):
+    def run_tool(self, name, *args, timeout=60):
+        """Runs one of the test programs; returns (exit status, UTF-8 output)."""
+        r = subprocess.run(["wine", self.windows_path(self.drivers / name), *args], env=self.env,
+                           stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=timeout)
+        return r.returncode, r.stdout.decode("utf-8", "replace")
+
+    # The stand-in Earth, registered in this prefix under Google Earth's class ids.
+
+    def install_standin(self, faults: str = "") -> Path:
+        """Registers a fresh stand-in with an empty journal and the given [Faults] lines; returns the journal."""
+        self.stop_standin()
+        self.standin.mkdir(parents=True, exist_ok=True)
+        shutil.copy2(self.build / "EarthStandIn.exe", self.standin / "EarthStandIn.exe")
+        journal = self.standin / "journal.txt"
+        if journal.exists():
+            journal.unlink()
+        ini = "[Journal]\r\nPath=C:\\standin\\journal.txt\r\n[Faults]\r\n" + faults.replace("\n", "\r\n")
+        (self.standin / "EarthStandIn.ini").write_bytes(ini.encode("gbk"))
+        r = subprocess.run(["wine", self.windows_path(self.standin / "EarthStandIn.exe"), "/regserver"],
+                           env=self.env, timeout=60)
+        check(r.returncode == 0, "EarthStandIn.exe /regserver")
+        return journal
+
+    def uninstall_standin(self):
+        self.stop_standin()
+        if (self.standin / "EarthStandIn.exe").exists():
+            subprocess.run(["wine", self.windows_path(self.standin / "EarthStandIn.exe"), "/unregserver"],
+                           env=self.env, timeout=60)
+
+    def stop_standin(self):
+        """Closes a running stand-in and waits until it is gone."""
+        if self.driver("close", "QuorvaneEarthStandIn")[0] != 0:
+            return
+        for _ in range(100):
+            if self.driver("info", "QuorvaneEarthStandIn")[0] != 0:
+                return
+            time.sleep(0.1)
+        raise Failure("the stand-in Earth did not close")
+
+    def window_info(self, cls: str):
+        """hwnd, left, top, width, height, visible, topmost and screen of the first window of a class, or None."""
+        rc, out = self.driver("info", cls)
+        if rc != 0:
+            return None
+        return {k: int(v) for k, v in (item.split("=") for item in out.split())}
+
+    def screenshot(self, path: Path) -> "Picture":
+        """Saves the whole screen to `path` (PNG) and returns its pixels."""
         subprocess.run(["import", "-display", self.display, "-window", "root", str(path)], check=True,
                        env=self.env, timeout=60)
+        ppm = subprocess.run(["convert", str(path), "ppm:-"], check=True, stdout=subprocess.PIPE, timeout=60).stdout
+        return Picture(ppm)
+
+
+class Picture:
+    """The pixels of a binary PPM image."""
+
+    def __init__(self, ppm: bytes):
+        fields, at = [], 0
+        while len(fields) < 4:
+            while ppm[at:at + 1].isspace():
+                at += 1
+            if ppm[at:at + 1] == b"#":
+                at = ppm.index(b"\n", at)
+                continue
+            end = at
+            while not ppm[end:end + 1].isspace():
+                end += 1
+            fields.append(ppm[at:end])
+            at = end
+        check(fields[0] == b"P6" and fields[3] == b"255", "an 8-bit PPM picture")
+        self.width, self.height = int(fields[1]), int(fields[2])
+        self.data = ppm[at + 1:]
+
+    def pixel(self, x, y):
+        i = 3 * (y * self.width + x)
+        return tuple(self.data[i:i + 3])
+
+    def count(self, colour, left=0, top=0, right=None, bottom=None):
+        right = self.width if right is None else right
+        bottom = self.height if bottom is None else bottom
+        n = 0
+        for y in range(top, bottom):
+            row = self.data[3 * (y * self.width + left):3 * (y * self.width + right)]
+            n += sum(1 for i in range(0, len(row), 3) if tuple(row[i:i + 3]) == colour)
+        return n
 
 
 def wait_exit(process: subprocess.Popen, seconds: float):
@@ -115,6 +200,13 @@ def kill(process: subprocess.Popen):
     if process.poll() is None:
         process.kill()
         process.wait(timeout=10)
+
+
+def journal(path: Path):
+    """The stand-in's journal lines without their sequence numbers."""
+    if not path.exists():
+        return []
+    return [line.split(" ", 1)[1] for line in path.read_text("utf-8").splitlines()]
 
 
 def log_messages(log_file: Path):
