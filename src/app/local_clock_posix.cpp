@@ -13,4 +13,13 @@ std::string SystemLocalClock::GeneralDateNow() const {
     return std::string(text, n);
 }
 
+std::string SystemLocalClock::TimeOfDayNow() const {
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char text[16];
+    size_t n = std::strftime(text, sizeof text, "%H:%M:%S", &local);
+    return std::string(text, n);
+}
+
 }  // namespace qv

@@ -14,4 +14,12 @@ std::string SystemLocalClock::GeneralDateNow() const {
     return WideToUtf8(date) + " " + WideToUtf8(time);
 }
 
+std::string SystemLocalClock::TimeOfDayNow() const {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    char text[16];
+    wsprintfA(text, "%02u:%02u:%02u", now.wHour, now.wMinute, now.wSecond);
+    return text;
+}
+
 }  // namespace qv

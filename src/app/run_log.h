@@ -13,11 +13,14 @@ public:
     // The local date and time now, in the platform's general date format
     // (short date and time of day, as the user's regional settings give them).
     virtual std::string GeneralDateNow() const = 0;
+    // The local time of day now as "hh:mm:ss" on a 24-hour clock.
+    virtual std::string TimeOfDayNow() const = 0;
 };
 
 class SystemLocalClock final : public LocalClock {
 public:
     std::string GeneralDateNow() const override;
+    std::string TimeOfDayNow() const override;
 };
 
 // One line as written: the time stamp, the message starting at the next print

@@ -6,7 +6,15 @@
 #include <string>
 #include <vector>
 
+#include <cstdio>
+#include <deque>
+#include <functional>
+#include <map>
+
+#include "app/message_pump.h"
 #include "app/run_log.h"
+#include "gps/serial_port.h"
+#include "ui/panel_view.h"
 #include "app/timing.h"
 #include "mapview/earth.h"
 #include "mapview/window_api.h"
@@ -18,7 +26,9 @@ using Events = std::vector<std::string>;
 class FakeClock final : public LocalClock {
 public:
     std::string GeneralDateNow() const override { return stamp; }
+    std::string TimeOfDayNow() const override { return timeOfDay; }
     std::string stamp = "2026/12/8 16:32:43";
+    std::string timeOfDay = "16:32:43";
 };
 
 class FakeSleeper final : public Sleeper {
@@ -62,19 +72,76 @@ private:
     Events& events_;
 };
 
+class FakeEarthCamera final : public EarthCamera {
+public:
+    explicit FakeEarthCamera(Events& events) : events_(events) {}
+    std::optional<double> Range() override {
+        events_.push_back("camera.Range");
+        return failRange ? std::nullopt : std::optional<double>(range);
+    }
+    bool SetRange(double metres) override {
+        events_.push_back("camera.Range = " + std::to_string(static_cast<long long>(metres)));
+        if (refuseSet) return false;
+        range = metres;
+        return true;
+    }
+    std::optional<double> Tilt() override {
+        events_.push_back("camera.Tilt");
+        return tilt;
+    }
+    bool SetTilt(double degrees) override {
+        events_.push_back("camera.Tilt = " + std::to_string(static_cast<long long>(degrees)));
+        if (refuseSet) return false;
+        tilt = degrees;
+        return true;
+    }
+    double range = 10000;
+    double tilt = 0;
+    bool failRange = false;
+    bool refuseSet = false;
+
+private:
+    Events& events_;
+};
+
 class FakeEarthControl final : public EarthControl {
 public:
     explicit FakeEarthControl(Events& events) : events_(events) {}
-    std::unique_ptr<EarthCamera> CurrentView(bool) override {
-        events_.push_back("currentView");
-        return nullptr;
+    std::unique_ptr<EarthCamera> CurrentView(bool terrain) override {
+        events_.push_back(std::string("currentView ") + (terrain ? "terrain" : "0"));
+        if (noCamera) return nullptr;
+        auto camera = std::make_unique<FakeEarthCamera>(events_);
+        camera->range = cameraRange;
+        camera->tilt = cameraTilt;
+        camera->failRange = cameraFailsRange;
+        return camera;
     }
-    bool SetView(EarthCamera&, bool, double) override { return false; }
-    bool SetViewParams(double, double, double, double, double, bool, double) override { return false; }
+    bool SetView(EarthCamera& camera, bool terrain, double speed) override {
+        auto& c = static_cast<FakeEarthCamera&>(camera);
+        events_.push_back("setView range=" + Num(c.range) + " tilt=" + Num(c.tilt) + " terrain=" +
+                          (terrain ? "1" : "0") + " speed=" + Num(speed));
+        return !failCalls;
+    }
+    bool SetViewParams(double lat, double lon, double range, double tilt, double azimuth, bool terrain,
+                       double speed) override {
+        events_.push_back("fly " + Num(lat) + " " + Num(lon) + " " + Num(range) + " " + Num(tilt) + " " +
+                          Num(azimuth) + " " + (terrain ? "1" : "0") + " " + Num(speed));
+        return !failCalls;
+    }
     bool OpenFile(const std::string& path) override {
         events_.push_back("OpenFile " + path);
-        return true;
+        return !failCalls;
     }
+    static std::string Num(double v) {
+        char b[64];
+        std::snprintf(b, sizeof b, "%.10g", v);
+        return b;
+    }
+    double cameraRange = 10000;
+    double cameraTilt = 0;
+    bool cameraFailsRange = false;
+    bool noCamera = false;
+    bool failCalls = false;
 
 private:
     Events& events_;
@@ -93,6 +160,101 @@ public:
     }
     bool appMissing = false;
     bool controlMissing = false;
+
+private:
+    Events& events_;
+};
+
+// A serial port with scripted input: each read takes the next chunk.
+class FakeSerialPort final : public SerialPort {
+public:
+    explicit FakeSerialPort(Events& events) : events_(events) {}
+    bool SetPortNumber(int32_t n) override {
+        events_.push_back("port " + std::to_string(n));
+        if (n < 1 || n > 255) return false;
+        port = n;
+        return true;
+    }
+    bool SetSettings(std::string_view text) override {
+        events_.push_back("settings " + std::string(text));
+        auto parsed = ParseSerialSettings(text);
+        if (!parsed) return false;
+        settings = *parsed;
+        return true;
+    }
+    bool SetOpen(bool wantOpen) override {
+        events_.push_back(wantOpen ? "open" : "close");
+        if (wantOpen && openFails) return false;
+        open = wantOpen;
+        return true;
+    }
+    std::optional<std::string> ReadAll() override {
+        if (!open) return std::nullopt;
+        if (chunks.empty()) return std::string();
+        std::string next = chunks.front();
+        chunks.pop_front();
+        return next;
+    }
+    int32_t port = 1;
+    SerialSettings settings;
+    bool open = false;
+    bool openFails = false;
+    std::deque<std::string> chunks;
+
+private:
+    Events& events_;
+};
+
+class FakePump final : public MessagePump {
+public:
+    explicit FakePump(Events& events) : events_(events) {}
+    void ProcessPending() override {
+        events_.push_back("pump");
+        if (onPump) onPump();
+    }
+    std::function<void()> onPump;
+
+private:
+    Events& events_;
+};
+
+// Remembers the latest text, colour and visibility of every control, and
+// records each change in order.
+class FakePanelView final : public PanelView {
+public:
+    explicit FakePanelView(Events& events) : events_(events) {
+        visible[PanelControl::imgGPS0] = true;
+    }
+    void SetText(PanelControl c, std::string_view text) override {
+        texts[c] = std::string(text);
+        events_.push_back("text " + Name(c) + " " + std::string(text));
+    }
+    void SetVisible(PanelControl c, bool v) override {
+        visible[c] = v;
+        events_.push_back(std::string(v ? "show " : "hide ") + Name(c));
+    }
+    void SetTextColour(PanelControl c, uint32_t rgb) override {
+        colours[c] = rgb;
+        char b[16];
+        std::snprintf(b, sizeof b, "%06X", rgb);
+        events_.push_back("colour " + Name(c) + " " + b);
+    }
+    int ShownStateImage() const {
+        int shown = -1, count = 0;
+        for (int i = 0; i < 3; ++i) {
+            auto it = visible.find(static_cast<PanelControl>(static_cast<int>(PanelControl::imgGPS0) + i));
+            if (it != visible.end() && it->second) shown = i, ++count;
+        }
+        return count == 1 ? shown : -2;
+    }
+    static std::string Name(PanelControl c) {
+        static const char* names[] = {"txtState", "imgGPS0", "imgGPS1", "imgGPS2", "lblLongitude",
+                                      "lblLatitude", "lblSpeed", "lblAzimuth", "lblHigh", "lblTime"};
+        return names[static_cast<int>(c)];
+    }
+    std::map<PanelControl, std::string> texts;
+    std::map<PanelControl, bool> visible;
+    std::map<PanelControl, uint32_t> colours;
 
 private:
     Events& events_;

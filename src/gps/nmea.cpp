@@ -1,0 +1,159 @@
+#include "gps/nmea.h"
+
+#include <array>
+#include <cmath>
+#include <optional>
+
+#include "app/number_text.h"
+
+namespace qv {
+namespace {
+
+constexpr size_t kMaxFields = 21;
+constexpr double kKnotsToKmh = 1.8519984;
+
+using Fields = std::array<std::string_view, kMaxFields>;
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Digits with an optional fraction and nothing else ("4807.038").
+std::optional<double> UnsignedDecimal(std::string_view text) {
+    if (text.empty() || !(IsDigit(text.front()) || text.front() == '.')) return std::nullopt;
+    for (char c : text)
+        if (!IsDigit(c) && c != '.') return std::nullopt;
+    return ParseDecimal(text);
+}
+
+// Splits at commas: the text before each comma is the next field, the text
+// after the last comma (the checksum field) is not kept. False for too many fields.
+bool SplitFields(std::string_view line, Fields& fields) {
+    size_t count = 0, start = 0;
+    for (size_t i = 0; i < line.size(); ++i) {
+        if (line[i] != ',') continue;
+        if (count == kMaxFields) return false;
+        fields[count++] = line.substr(start, i - start);
+        start = i + 1;
+    }
+    return true;
+}
+
+// Degrees from `degreeDigits` leading digits, minutes from the rest; minutes/60
+// rounded to 4 decimal places.
+std::optional<double> Coordinate(std::string_view text, size_t degreeDigits) {
+    if (text.size() <= degreeDigits) return std::nullopt;
+    double degrees = 0;
+    for (size_t i = 0; i < degreeDigits; ++i) {
+        if (!IsDigit(text[i])) return std::nullopt;
+        degrees = degrees * 10 + (text[i] - '0');
+    }
+    std::optional<double> minutes = UnsignedDecimal(text.substr(degreeDigits));
+    if (!minutes) return std::nullopt;
+    return degrees + std::nearbyint(*minutes / 60 * 10000) / 10000;
+}
+
+int TwoDigits(std::string_view text, size_t at) {
+    if (!IsDigit(text[at]) || !IsDigit(text[at + 1])) return -1;
+    return (text[at] - '0') * 10 + (text[at + 1] - '0');
+}
+
+// $GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47
+NmeaOutcome DecodeGga(const Fields& f, GpsFix& fix) {
+    std::optional<double> altitude = ParseDecimal(f[9]);
+    if (!altitude) return {};
+    double rounded = std::nearbyint(*altitude);  // halves to the even neighbour
+    if (rounded < -32768 || rounded > 32767) return {0, NmeaError::AltitudeOutOfRange};
+    fix.High = rounded;
+    return {};
+}
+
+// $GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,1.3,2.1*39
+NmeaOutcome DecodeGsa(const Fields& f, GpsFix& fix) {
+    if (std::optional<double> pdop = ParseDecimal(f[15])) fix.Pdop = static_cast<float>(*pdop);
+    return {};
+}
+
+// $GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*6A
+// Each step stores its value before the next one may fail.
+NmeaOutcome DecodeRmc(const Fields& f, int32_t timeZone, GpsFix& fix) {
+    std::string_view time = f[1];
+    if (time.size() < 6) return {0, NmeaError::BadTime};
+    int hours = TwoDigits(time, 0), minutes = TwoDigits(time, 2), seconds = TwoDigits(time, 4);
+    if (hours < 0 || hours > 23 || minutes < 0 || minutes > 59 || seconds < 0 || seconds > 59)
+        return {0, NmeaError::BadTime};
+    if (time.size() > 6) {
+        if (time[6] != '.') return {0, NmeaError::BadTime};
+        for (char c : time.substr(7))
+            if (!IsDigit(c)) return {0, NmeaError::BadTime};
+    }
+    if (timeZone < -23 || timeZone > 23) return {0, NmeaError::BadTimeZone};
+    long local = ((hours + timeZone) * 3600L + minutes * 60L + seconds) % 86400L;
+    if (local < 0) local += 86400L;
+    fix.FixTime = local / 86400.0;
+
+    std::string_view status = f[2];
+    if (status != "A" && status != "V") return {};
+
+    std::optional<double> latitude = Coordinate(f[3], 2);
+    if (!latitude || (f[4] != "N" && f[4] != "S")) return {0, NmeaError::BadLatitude};
+    fix.Latitude = f[4] == "S" ? -*latitude : *latitude;
+
+    std::optional<double> longitude = Coordinate(f[5], 3);
+    if (!longitude || (f[6] != "E" && f[6] != "W")) return {0, NmeaError::BadLongitude};
+    fix.Longitude = f[6] == "W" ? -*longitude : *longitude;
+
+    std::optional<double> knots = ParseDecimal(f[7]);
+    if (!knots || !std::isfinite(*knots * kKnotsToKmh)) return {0, NmeaError::BadSpeed};
+    fix.Speed = *knots * kKnotsToKmh;
+
+    double course = 0;
+    if (!f[8].empty()) {
+        std::optional<double> c = ParseDecimal(f[8]);
+        if (!c) return {0, NmeaError::BadCourse};
+        course = *c;
+    }
+    fix.Azimuth = course > 180 ? course - 360 : course;
+
+    if (status == "A") {
+        fix.GPSState = 1;
+        return {1};
+    }
+    fix.GPSState = 0;
+    return {-1};
+}
+
+}  // namespace
+
+bool NmeaChecksumOk(std::string_view line) {
+    size_t star = line.find('*');
+    if (star == std::string_view::npos) return true;
+    std::string_view tail = line.substr(star + 1);
+    while (!tail.empty() && (tail.back() == ' ' || tail.back() == '\t')) tail.remove_suffix(1);
+    if (tail.size() != 2) return false;
+    int hi = HexDigit(tail[0]), lo = HexDigit(tail[1]);
+    if (hi < 0 || lo < 0) return false;
+    unsigned sum = 0;
+    for (size_t i = line.find('$') + 1; i < star; ++i) sum ^= static_cast<unsigned char>(line[i]);
+    return sum == static_cast<unsigned>(hi * 16 + lo);
+}
+
+NmeaOutcome ParseNmea(std::string_view line, int32_t timeZone, GpsFix& fix) {
+    if (line.substr(0, 3) != "$GP") return {};
+    // A damaged sentence is treated like one of another talker.
+    if (!NmeaChecksumOk(line)) return {};
+    Fields fields{};
+    if (!SplitFields(line, fields)) return {0, NmeaError::TooManyFields};
+    std::string_view type = fields[0];
+    if (type == "$GPGGA") return DecodeGga(fields, fix);
+    if (type == "$GPGSA") return DecodeGsa(fields, fix);
+    if (type == "$GPRMC") return DecodeRmc(fields, timeZone, fix);
+    return {};  // GSV, VTG and the rest drive nothing
+}
+
+}  // namespace qv

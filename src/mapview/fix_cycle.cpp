@@ -1,0 +1,81 @@
+#include "mapview/fix_cycle.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "gps/coord_text.h"
+#include "gps/nmea.h"
+#include "gps/receiver_link.h"
+
+namespace qv {
+
+std::string OneDecimal(double value) {
+    char text[400];
+    std::snprintf(text, sizeof text, "%.1f", std::round(value * 10) / 10);
+    return text;
+}
+
+std::string TimeOfDayText(double fractionOfDay) {
+    long seconds = std::lround(fractionOfDay * 86400) % 86400;
+    if (seconds < 0) seconds += 86400;
+    char text[64];
+    std::snprintf(text, sizeof text, "%02ld:%02ld:%02ld", seconds / 3600, seconds / 60 % 60, seconds % 60);
+    return text;
+}
+
+void FixCycle::UpdateFromGps() {
+    if (fix_.GPSState < 0) {
+        panel_.SetText(PanelControl::lblTime, clock_.TimeOfDayNow());
+        return;
+    }
+    std::optional<std::string> text = port_.ReadAll();
+    if (!text || text->empty()) return;
+    bool goOn = true;
+    splitter_.Feed(*text, [&](std::string_view line) {
+        if (goOn) goOn = ProcessLine(line);
+    });
+}
+
+bool FixCycle::ProcessLine(std::string_view line) {
+    NmeaOutcome outcome = ParseNmea(line, settings_.TimeZone, fix_);
+    // A damaged line does nothing: acting on it would repeat the last fix with half-new values.
+    if (outcome.failed() || outcome.result == 0) return true;
+
+    panel_.SetText(PanelControl::lblTime, TimeOfDayText(fix_.FixTime));
+    if (outcome.result == -1) {
+        panel_.SetText(PanelControl::lblLongitude, kWeakSignalText);
+        for (PanelControl c : {PanelControl::lblLatitude, PanelControl::lblHigh, PanelControl::lblSpeed,
+                               PanelControl::lblAzimuth})
+            panel_.SetText(c, "");
+        ShowGPSState(fix_.GPSState, panel_);
+        return true;
+    }
+    panel_.SetText(PanelControl::lblLongitude, FormatLongitude(fix_.Longitude));
+    panel_.SetText(PanelControl::lblLatitude, FormatLatitude(fix_.Latitude));
+    char high[400];
+    std::snprintf(high, sizeof high, "%.0fm", std::round(fix_.High));
+    panel_.SetText(PanelControl::lblHigh, high);
+    panel_.SetText(PanelControl::lblSpeed, OneDecimal(fix_.Speed) + "km/h");
+    panel_.SetText(PanelControl::lblAzimuth, kPrecisionPrefix + OneDecimal(fix_.Pdop));
+    panel_.SetTextColour(PanelControl::lblAzimuth, fix_.Pdop > 6.0f ? kRed : kYellow);
+
+    if (!earth_.bGotMapWnd) {
+        // Google Earth's windows were not known yet: ask again and leave the rest of this tick.
+        earth_.bGotMapWnd = GetMapWindowHandles(earth_);
+        return false;
+    }
+    if (view_.bLockMap && fix_.Pdop <= 10.0f) FollowVehicle();
+    ShowGPSState(fix_.GPSState, panel_);
+    return true;
+}
+
+void FixCycle::FollowVehicle() {
+    double heading = view_.bNorthUp ? 0.0 : fix_.Azimuth;
+    // A tilted view stays tilted while it follows.
+    double tilt = view_.b3D ? 60.0 : 0.0;
+    if (earth_.control)
+        earth_.control->SetViewParams(fix_.Latitude, fix_.Longitude, static_cast<double>(settings_.EyeHigh), tilt,
+                                      heading, false, 100.0);
+}
+
+}  // namespace qv

@@ -1,0 +1,50 @@
+#pragma once
+// Once a second: read what the receiver sent, decode it line by line, and for
+// every RMC sentence refresh the panel and move the camera to the vehicle.
+#include <string>
+
+#include "app/run_log.h"
+#include "app/settings.h"
+#include "gps/gps_fix.h"
+#include "gps/line_splitter.h"
+#include "gps/serial_port.h"
+#include "mapview/earth_link.h"
+#include "ui/panel.h"
+#include "ui/panel_view.h"
+
+namespace qv {
+
+inline constexpr char kWeakSignalText[] = "信号弱";
+inline constexpr char kPrecisionPrefix[] = "GPS精度 : ";
+inline constexpr uint32_t kRed = 0xFF0000;
+inline constexpr uint32_t kYellow = 0xFFFF00;
+
+// "0.0": one decimal, halves away from zero ("41.5", "-1.0").
+std::string OneDecimal(double value);
+// A time of day (fraction of a day) as "hh:mm:ss".
+std::string TimeOfDayText(double fractionOfDay);
+
+class FixCycle {
+public:
+    FixCycle(AppSettings& settings, GpsFix& fix, SerialPort& port, PanelView& panel, const LocalClock& clock,
+             EarthLink& earth, const PanelState& view)
+        : settings_(settings), fix_(fix), port_(port), panel_(panel), clock_(clock), earth_(earth), view_(view) {}
+
+    void UpdateFromGps();
+
+private:
+    // False when the rest of this tick's text is to be dropped.
+    bool ProcessLine(std::string_view line);
+    void FollowVehicle();
+
+    AppSettings& settings_;
+    GpsFix& fix_;
+    SerialPort& port_;
+    PanelView& panel_;
+    const LocalClock& clock_;
+    EarthLink& earth_;
+    const PanelState& view_;
+    LineSplitter splitter_;
+};
+
+}  // namespace qv

@@ -1,0 +1,29 @@
+#pragma once
+// The panel's controls as the logic sees them: texts, colours and visibility.
+#include <cstdint>
+#include <string_view>
+
+namespace qv {
+
+enum class PanelControl {
+    txtState,
+    imgGPS0,
+    imgGPS1,
+    imgGPS2,
+    lblLongitude,
+    lblLatitude,
+    lblSpeed,
+    lblAzimuth,
+    lblHigh,
+    lblTime,
+};
+
+class PanelView {
+public:
+    virtual ~PanelView() = default;
+    virtual void SetText(PanelControl control, std::string_view utf8) = 0;
+    virtual void SetVisible(PanelControl control, bool visible) = 0;
+    virtual void SetTextColour(PanelControl control, uint32_t rgb) = 0;  // 0xRRGGBB
+};
+
+}  // namespace qv

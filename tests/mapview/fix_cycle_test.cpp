@@ -1,0 +1,115 @@
+#include <gtest/gtest.h>
+
+#include "mapview/fix_cycle.h"
+#include "support/fakes.h"
+
+namespace qv {
+namespace {
+
+const char kRmcA[] = "$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*6A";
+const char kRmcV[] = "$GPRMC,123520,V,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*77";
+const char kGga[] = "$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47";
+
+struct CycleFixture : ::testing::Test {
+    test::Events events;
+    AppSettings settings;
+    GpsFix fix;
+    test::FakeSerialPort port{events};
+    test::FakePanelView panel{events};
+    test::FakeClock clock;
+    EarthLink earth;
+    PanelState view;
+    FixCycle cycle{settings, fix, port, panel, clock, earth, view};
+
+    CycleFixture() {
+        settings.TimeZone = 8;
+        settings.EyeHigh = 5000;
+        port.open = true;
+        earth.control = std::make_unique<test::FakeEarthControl>(events);
+        earth.app = std::make_unique<test::FakeEarthApp>(events);
+        earth.bGotMapWnd = true;
+        view.bLockMap = true;
+        view.bNorthUp = true;
+        fix.Pdop = -1;
+    }
+    void Tick(const std::string& text) {
+        port.chunks.push_back(text);
+        events.clear();
+        cycle.UpdateFromGps();
+    }
+    std::vector<std::string> Flights() const {
+        std::vector<std::string> out;
+        for (const auto& e : events)
+            if (e.rfind("fly ", 0) == 0) out.push_back(e);
+        return out;
+    }
+};
+
+TEST_F(CycleFixture, WithoutAReceiverTheClockShows) {
+    fix.GPSState = -1;
+    port.chunks.push_back(std::string(kRmcA) + "\r\n");
+    events.clear();
+    cycle.UpdateFromGps();
+    EXPECT_EQ(events, (test::Events{"text lblTime 16:32:43"}));
+    EXPECT_EQ(port.chunks.size(), 1u);  // the port was not read
+}
+
+TEST_F(CycleFixture, AValidFixFillsThePanelAndMovesTheCamera) {
+    Tick(std::string(kGga) + "\r\n" + kRmcA + "\r\n$GPGSA,A,3,04,05,,09");
+    EXPECT_EQ(panel.texts[PanelControl::lblTime], "20:35:19");
+    EXPECT_EQ(panel.texts[PanelControl::lblLongitude], "E 11°31' 00.12\"");
+    EXPECT_EQ(panel.texts[PanelControl::lblLatitude], "N  48°07' 02.28\"");
+    EXPECT_EQ(panel.texts[PanelControl::lblHigh], "545m");
+    EXPECT_EQ(panel.texts[PanelControl::lblSpeed], "41.5km/h");
+    EXPECT_EQ(panel.texts[PanelControl::lblAzimuth], "GPS精度 : -1.0");
+    EXPECT_EQ(panel.colours[PanelControl::lblAzimuth], kYellow);
+    EXPECT_EQ(Flights(), (std::vector<std::string>{"fly 48.1173 11.5167 5000 0 0 0 100"}));
+    EXPECT_EQ(panel.ShownStateImage(), 2);
+    EXPECT_EQ(fix.GPSState, 1);
+}
+
+TEST_F(CycleFixture, AVoidFixSaysTheSignalIsWeak) {
+    Tick(std::string(kRmcV) + "\r\n");
+    EXPECT_EQ(panel.texts[PanelControl::lblTime], "20:35:20");
+    EXPECT_EQ(panel.texts[PanelControl::lblLongitude], "信号弱");
+    for (auto c : {PanelControl::lblLatitude, PanelControl::lblHigh, PanelControl::lblSpeed, PanelControl::lblAzimuth})
+        EXPECT_EQ(panel.texts[c], "");
+    EXPECT_TRUE(Flights().empty());
+    EXPECT_EQ(panel.ShownStateImage(), 1);
+}
+
+TEST_F(CycleFixture, ASentenceCutByTheReadIsFinishedNextTick) {
+    std::string line = std::string(kRmcA) + "\r\n";
+    Tick(line.substr(0, 30));
+    EXPECT_TRUE(Flights().empty());
+    Tick(line.substr(30));
+    EXPECT_EQ(Flights().size(), 1u);
+}
+
+TEST_F(CycleFixture, AnyLineEndWorks) {
+    for (const char* end : {"\r\n", "\r", "\n"}) {
+        Tick(std::string(kRmcA) + end + kRmcA + end);
+        EXPECT_EQ(Flights().size(), 2u) << "line end " << static_cast<int>(end[0]);
+    }
+}
+
+TEST_F(CycleFixture, AFailedLineDoesNoPerFixWork) {
+    // A valid fix, then an RMC whose speed cannot be read: one camera move, not two.
+    Tick(std::string(kRmcA) + "\r\n$GPRMC,123521,A,4807.100,N,01131.000,E,,084.4,230394,003.1,W\r\n");
+    EXPECT_EQ(Flights().size(), 1u);
+    EXPECT_EQ(panel.texts[PanelControl::lblTime], "20:35:19");
+}
+
+TEST_F(CycleFixture, UnknownMapWindowIsAskedForAndEndsTheTick) {
+    earth.bGotMapWnd = false;
+    Tick(std::string(kRmcA) + "\r\n" + kRmcA + "\r\n");
+    EXPECT_TRUE(earth.bGotMapWnd);
+    EXPECT_TRUE(Flights().empty());
+    EXPECT_EQ(std::count(events.begin(), events.end(), "GetMainHwnd"), 1);
+    EXPECT_EQ(panel.ShownStateImage(), 0);  // ShowGPSState not reached
+    Tick(std::string(kRmcA) + "\r\n");
+    EXPECT_EQ(Flights().size(), 1u);
+}
+
+}  // namespace
+}  // namespace qv
