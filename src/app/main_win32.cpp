@@ -37,8 +37,15 @@ std::string ExecutableFolderOf(HMODULE module) {
 
 class Win32Startup final : public StartupPlatform {
 public:
-    Win32Startup(HINSTANCE instance, const RunLog& log, EarthLink& link)
-        : instance_(instance), log_(log), link_(link), earth_(MakeComEarthConnector()) {}
+    Win32Startup(HINSTANCE instance, AppSettings& settings, GpsFix& fix, const LocalClock& clock, const RunLog& log,
+                 EarthLink& link)
+        : instance_(instance),
+          settings_(settings),
+          fix_(fix),
+          clock_(clock),
+          log_(log),
+          link_(link),
+          earth_(MakeComEarthConnector()) {}
 
     std::string ExecutableFolder() override { return ExecutableFolderOf(nullptr); }
     const ProfileReader& Profile() override { return profile_; }
@@ -47,12 +54,18 @@ public:
         MessageBoxW(nullptr, Utf8ToWide(text).c_str(), Utf8ToWide(title).c_str(), MB_OK | MB_ICONSTOP);
     }
     bool ShowMainWindow() override {
-        window_ = std::make_unique<MainWindow>(instance_, windows_, sleeper_, log_, link_);
+        PanelServices services{settings_, fix_, link_, log_, clock_, windows_, sleeper_, [this] {
+                                   LoadSettings(settings_, ExecutableFolder(), profile_);
+                               }};
+        window_ = std::make_unique<MainWindow>(instance_, services);
         return window_->Open();
     }
 
 private:
     HINSTANCE instance_;
+    AppSettings& settings_;
+    GpsFix& fix_;
+    const LocalClock& clock_;
     const RunLog& log_;
     EarthLink& link_;
     Win32ProfileReader profile_;
@@ -67,7 +80,8 @@ int Run(HINSTANCE instance) {
     SystemLocalClock clock;
     RunLog log(settings, clock);
     EarthLink link;
-    Win32Startup startup(instance, log, link);
+    GpsFix fix;
+    Win32Startup startup(instance, settings, fix, clock, log, link);
     if (!RunStartup(settings, link, log, startup)) return 0;
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {

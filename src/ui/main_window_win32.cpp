@@ -1,7 +1,13 @@
 #include "ui/main_window_win32.h"
 
+#include <commctrl.h>
+
+#include "app/text_codec.h"
+#include "gps/gps_texts.h"
+#include "gps/state_icons.h"
 #include "mapview/window_api_win32.h"
 #include "res/resource.h"
+#include "ui/control_ids.h"
 
 namespace qv {
 namespace {
@@ -9,18 +15,57 @@ namespace {
 constexpr wchar_t kClassName[] = L"QuorvanePanel";
 constexpr double kWidthTwips = 9135;
 constexpr double kHeightTwips = 780;
-constexpr int kQuitId = 100;
+constexpr UINT_PTR kReceiverTimer = 1;
+constexpr COLORREF kYellowText = RGB(255, 255, 0);
+constexpr COLORREF kCyanText = RGB(0, 255, 255);
+
+COLORREF FromRgb(uint32_t rgb) { return RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF); }
+
+HBITMAP MakeBitmap(const StateIcon& icon) {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = kStateIconSize;
+    info.bmiHeader.biHeight = -kStateIconSize;  // top-down rows
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (bitmap && bits) {
+        auto* out = static_cast<uint32_t*>(bits);
+        for (size_t i = 0; i < icon.size(); ++i) out[i] = icon[i];  // 0x00RRGGBB is BGRA in memory
+    }
+    return bitmap;
+}
+
+HFONT MakeFont(const wchar_t* face, int points, int weight = FW_NORMAL) {
+    int dpi = 96;
+    if (HDC dc = GetDC(nullptr)) {
+        dpi = GetDeviceCaps(dc, LOGPIXELSY);
+        ReleaseDC(nullptr, dc);
+    }
+    return CreateFontW(-MulDiv(points, dpi, 72), 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                       OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, face);
+}
 
 }  // namespace
 
-MainWindow::MainWindow(HINSTANCE instance, WindowApi& windows, Sleeper& sleeper, const RunLog& log, EarthLink& link)
-    : instance_(instance), panel_(*this, windows, sleeper, log, link), twips_(TwipsPerPixel::OfScreen()) {}
+MainWindow::MainWindow(HINSTANCE instance, const PanelServices& services)
+    : instance_(instance),
+      services_(services),
+      twips_(TwipsPerPixel::OfScreen()),
+      panel_(*this, services.windows, services.sleeper, services.log, services.earth),
+      link_(services.settings, services.fix, port_, *this, pump_, services.earth),
+      cycle_(services.settings, services.fix, port_, *this, services.clock, services.earth, panel_.state()) {}
 
 MainWindow::~MainWindow() {
     if (hwnd_) DestroyWindow(hwnd_);
 }
 
 bool MainWindow::Open() {
+    INITCOMMONCONTROLSEX common{sizeof common, ICC_WIN95_CLASSES};
+    InitCommonControlsEx(&common);
+
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
     wc.lpfnWndProc = WindowProc;
@@ -37,6 +82,7 @@ bool MainWindow::Open() {
                     nullptr, instance_, this);
     if (!hwnd_) return false;
     panel_.OnLoad();
+    SetTimer(hwnd_, kReceiverTimer, 1000, nullptr);
     return IsWindow(hwnd_) != FALSE;
 }
 
@@ -67,6 +113,23 @@ double MainWindow::TopTwips() {
 
 int32_t MainWindow::Handle() { return FromHwnd(hwnd_); }
 
+void MainWindow::SetText(PanelControl control, std::string_view utf8) {
+    auto it = controls_.find(control);
+    if (it != controls_.end()) SetWindowTextW(it->second, Utf8ToWide(utf8).c_str());
+}
+
+void MainWindow::SetVisible(PanelControl control, bool visible) {
+    auto it = controls_.find(control);
+    if (it != controls_.end()) ShowWindow(it->second, visible ? SW_SHOWNA : SW_HIDE);
+}
+
+void MainWindow::SetTextColour(PanelControl control, uint32_t rgb) {
+    auto it = controls_.find(control);
+    if (it == controls_.end()) return;
+    textColours_[it->second] = FromRgb(rgb);
+    InvalidateRect(it->second, nullptr, TRUE);
+}
+
 LRESULT CALLBACK MainWindow::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     MainWindow* self = nullptr;
     if (message == WM_NCCREATE) {
@@ -96,8 +159,14 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         OnCreate();
         return 0;
     case WM_COMMAND:
-        OnCommand(LOWORD(wParam));
+        OnCommand(LOWORD(wParam), HIWORD(wParam));
         return 0;
+    case WM_TIMER:
+        if (wParam == kReceiverTimer) OnTimer();
+        return 0;
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLOREDIT:
+        return OnControlColour(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
     case WM_CLOSE:
         OnClose();
         return 0;
@@ -109,19 +178,114 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     }
 }
 
+HWND MainWindow::CreateChild(const wchar_t* cls, const wchar_t* text, DWORD style, int id, double left, double top,
+                             double width, double height) {
+    RECT r = twips_.Pixels(left, top, width, height);
+    return CreateWindowExW(0, cls, text, WS_CHILD | WS_CLIPSIBLINGS | style, r.left, r.top, r.right - r.left,
+                           r.bottom - r.top, hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_,
+                           nullptr);
+}
+
+void MainWindow::AddTooltip(HWND control, const char* utf8) {
+    if (!tooltip_ || !control) return;
+    std::wstring text = Utf8ToWide(utf8);
+    TOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = hwnd_;
+    tool.uId = reinterpret_cast<UINT_PTR>(control);
+    tool.lpszText = text.data();
+    SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
 void MainWindow::OnCreate() {
-    RECT quit = twips_.Pixels(8760, 15, 375, 375);
-    HWND button = CreateWindowExW(0, L"BUTTON", L"X", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, quit.left, quit.top,
-                                  quit.right - quit.left, quit.bottom - quit.top, hwnd_,
-                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(kQuitId)), instance_, nullptr);
-    SendMessageW(button, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
+    using namespace control_id;
+    labelFont_ = GdiObject<HFONT>(MakeFont(L"MS Sans Serif", 12));
+    stateFont_ = GdiObject<HFONT>(MakeFont(L"Times New Roman", 12));
+    black_ = GdiObject<HBRUSH>(CreateSolidBrush(RGB(0, 0, 0)));
+    stateBackground_ = GdiObject<HBRUSH>(CreateSolidBrush(GetSysColor(COLOR_MENUTEXT)));
+    tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, instance_, nullptr);
+
+    struct Label {
+        PanelControl control;
+        int id;
+        const wchar_t* text;
+        double left, top, width, height;
+        COLORREF colour;
+        const char* tip;
+    };
+    const Label labels[] = {
+        {PanelControl::lblLongitude, kLongitude, L"E", 3480, 15, 2160, 375, kYellowText, nullptr},
+        {PanelControl::lblLatitude, kLatitude, L"N", 3480, 375, 2160, 375, kYellowText, nullptr},
+        {PanelControl::lblSpeed, kSpeed, L"km/h", 5640, 15, 1920, 375, kYellowText, "速度"},
+        {PanelControl::lblAzimuth, kAzimuth, L"GPS精度", 5640, 375, 1920, 375, kYellowText, "GPS精度"},
+        {PanelControl::lblHigh, kHigh, L"m", 7560, 15, 1200, 375, kCyanText, "高程"},
+        {PanelControl::lblTime, kTime, L"00:00:00", 7560, 375, 1200, 375, kCyanText, nullptr},
+    };
+    for (const Label& l : labels) {
+        HWND h = CreateChild(L"STATIC", l.text, WS_VISIBLE | SS_LEFT | SS_NOTIFY, l.id, l.left, l.top, l.width,
+                             l.height);
+        SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(labelFont_.get()), FALSE);
+        controls_[l.control] = h;
+        textColours_[h] = l.colour;
+        if (l.tip) AddTooltip(h, l.tip);
+    }
+
+    // The status text lies over the six labels while it is shown.
+    HWND state = CreateChild(L"EDIT", Utf8ToWide(gps_text::kStateInitial).c_str(),
+                             ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL, kState, 3480, 15, 5280, 750);
+    SendMessageW(state, WM_SETFONT, reinterpret_cast<WPARAM>(stateFont_.get()), FALSE);
+    SetWindowPos(state, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    controls_[PanelControl::txtState] = state;
+    textColours_[state] = kYellowText;
+
+    HWND quit = CreateChild(L"BUTTON", L"X", WS_VISIBLE | BS_PUSHBUTTON, kQuit, 8760, 15, 375, 375);
+    SendMessageW(quit, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
+
+    const char* stateTips[] = {gps_text::kTipNoReceiver, gps_text::kTipWeakSignal, gps_text::kTipReceiverOk};
+    const PanelControl stateImages[] = {PanelControl::imgGPS0, PanelControl::imgGPS1, PanelControl::imgGPS2};
+    for (int i = 0; i < 3; ++i) {
+        stateIcons_[i] = GdiObject<HBITMAP>(MakeBitmap(DrawStateIcon(i)));
+        HWND image = CreateChild(L"STATIC", nullptr, (i == 0 ? WS_VISIBLE : 0) | SS_BITMAP | SS_CENTERIMAGE | SS_NOTIFY,
+                                 kGpsImage0 + i, 8760, 390, 360, 360);
+        SendMessageW(image, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(stateIcons_[i].get()));
+        controls_[stateImages[i]] = image;
+        AddTooltip(image, stateTips[i]);
+    }
 }
 
-void MainWindow::OnCommand(int id) {
-    if (id == kQuitId) PostMessageW(hwnd_, WM_CLOSE, 0, 0);
+void MainWindow::OnCommand(int id, int code) {
+    using namespace control_id;
+    if (id == kQuit && code == BN_CLICKED) {
+        PostMessageW(hwnd_, WM_CLOSE, 0, 0);
+    } else if (id >= kGpsImage0 && id <= kGpsImage2 && code == STN_DBLCLK) {
+        link_.OnStateImageDoubleClick(id - kGpsImage0, services_.reloadSettings);
+    }
 }
 
-void MainWindow::OnClose() { DestroyWindow(hwnd_); }
+void MainWindow::OnTimer() { cycle_.UpdateFromGps(); }
+
+LRESULT MainWindow::OnControlColour(HDC dc, HWND control) {
+    auto colour = textColours_.find(control);
+    SetTextColor(dc, colour != textColours_.end() ? colour->second : kYellowText);
+    if (control == controls_[PanelControl::txtState]) {
+        SetBkColor(dc, GetSysColor(COLOR_MENUTEXT));
+        return reinterpret_cast<LRESULT>(stateBackground_.get());
+    }
+    SetBkColor(dc, RGB(0, 0, 0));
+    return reinterpret_cast<LRESULT>(black_.get());
+}
+
+void MainWindow::OnClose() {
+    // Closing is never refused; the link is closed before and while the window goes.
+    if (closing_) return;
+    closing_ = true;
+    link_.CloseGPS();
+    KillTimer(hwnd_, kReceiverTimer);
+    link_.CloseGPS();
+    if (hwnd_) DestroyWindow(hwnd_);
+}
 
 void MainWindow::OnDestroy() { PostQuitMessage(0); }
 

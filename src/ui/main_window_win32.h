@@ -2,14 +2,35 @@
 // frmGE: the slim, borderless, top-most control panel.
 #include <windows.h>
 
+#include <functional>
+#include <map>
+
+#include "app/message_pump_win32.h"
+#include "gps/receiver_link.h"
+#include "gps/serial_port_win32.h"
+#include "mapview/fix_cycle.h"
+#include "ui/gdi_win32.h"
 #include "ui/panel.h"
+#include "ui/panel_view.h"
 #include "ui/twips_win32.h"
 
 namespace qv {
 
-class MainWindow final : public PanelWindow {
+// What the panel works with; all of it outlives the window.
+struct PanelServices {
+    AppSettings& settings;
+    GpsFix& fix;
+    EarthLink& earth;
+    const RunLog& log;
+    const LocalClock& clock;
+    WindowApi& windows;
+    Sleeper& sleeper;
+    std::function<void()> reloadSettings;
+};
+
+class MainWindow final : public PanelWindow, public PanelView {
 public:
-    MainWindow(HINSTANCE instance, WindowApi& windows, Sleeper& sleeper, const RunLog& log, EarthLink& link);
+    MainWindow(HINSTANCE instance, const PanelServices& services);
     ~MainWindow() override;
     MainWindow(const MainWindow&) = delete;
     MainWindow& operator=(const MainWindow&) = delete;
@@ -17,6 +38,7 @@ public:
     // Creates the window hidden and runs the load sequence, which shows it.
     bool Open();
 
+    // PanelWindow
     double ScreenWidthTwips() override;
     double WidthTwips() override;
     void MoveTo(double leftTwips, double topTwips) override;
@@ -26,18 +48,43 @@ public:
     int32_t Handle() override;
     bool FollowChecked() override { return true; }
 
+    // PanelView
+    void SetText(PanelControl control, std::string_view utf8) override;
+    void SetVisible(PanelControl control, bool visible) override;
+    void SetTextColour(PanelControl control, uint32_t rgb) override;
+
 private:
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void OnCreate();
-    void OnCommand(int id);
+    void OnCommand(int id, int code);
+    void OnTimer();
+    LRESULT OnControlColour(HDC dc, HWND control);
     void OnClose();
     void OnDestroy();
 
+    HWND CreateChild(const wchar_t* cls, const wchar_t* text, DWORD style, int id, double left, double top,
+                     double width, double height);
+    void AddTooltip(HWND control, const char* utf8);
+
     HINSTANCE instance_;
-    Panel panel_;
+    PanelServices services_;
     TwipsPerPixel twips_;
+    Win32SerialPort port_;
+    Win32MessagePump pump_;
+    Panel panel_;
+    ReceiverLink link_;
+    FixCycle cycle_;
     HWND hwnd_ = nullptr;
+    HWND tooltip_ = nullptr;
+    std::map<PanelControl, HWND> controls_;
+    std::map<HWND, COLORREF> textColours_;
+    GdiObject<HFONT> labelFont_;
+    GdiObject<HFONT> stateFont_;
+    GdiObject<HBITMAP> stateIcons_[3];
+    GdiObject<HBRUSH> black_;
+    GdiObject<HBRUSH> stateBackground_;
+    bool closing_ = false;
 };
 
 }  // namespace qv

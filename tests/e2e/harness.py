@@ -2,6 +2,7 @@
 import os
 import shutil
 import subprocess
+import threading
 import time
 from pathlib import Path
 
@@ -140,6 +141,31 @@ class Wine:
             time.sleep(0.1)
         raise Failure("the stand-in Earth did not close")
 
+    def controls(self, title="Quorvane"):
+        """{control id: (class, visible, text)} of the children of the window titled `title`."""
+        rc, out = self.driver("controls", title)
+        result = {}
+        for line in out.splitlines():
+            parts = line.split("\t", 3)
+            if len(parts) == 4:
+                result[int(parts[0])] = (parts[1], parts[2] == "visible", parts[3])
+        return result
+
+    def wait_for(self, condition, seconds, what):
+        """Polls `condition` (which returns a true value when met) until it holds; returns its value."""
+        deadline = time.monotonic() + seconds
+        last = None
+        while time.monotonic() < deadline:
+            last = condition()
+            if last:
+                return last
+            time.sleep(0.2)
+        raise Failure(f"timed out after {seconds} s waiting for {what}")
+
+    def serial_port(self, number: int) -> "SerialPair":
+        """A virtual serial cable: COM`number` in this prefix at one end, the test at the other."""
+        return SerialPair(self, number)
+
     def window_info(self, cls: str):
         """hwnd, left, top, width, height, visible, topmost and screen of the first window of a class, or None."""
         rc, out = self.driver("info", cls)
@@ -153,6 +179,68 @@ class Wine:
                        env=self.env, timeout=60)
         ppm = subprocess.run(["convert", str(path), "ppm:-"], check=True, stdout=subprocess.PIPE, timeout=60).stdout
         return Picture(ppm)
+
+
+class SerialPair:
+    """socat joins two ptys; one is linked as a COM port of the prefix, the test writes to the other."""
+
+    def __init__(self, wine: Wine, number: int):
+        self.number = number
+        self.program_end = wine.work / f"com{number}-program"
+        self.test_end = wine.work / f"com{number}-test"
+        for p in (self.program_end, self.test_end):
+            if p.is_symlink() or p.exists():
+                p.unlink()
+        self.socat = subprocess.Popen(["socat", f"pty,raw,echo=0,link={self.program_end}",
+                                       f"pty,raw,echo=0,link={self.test_end}"],
+                                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        for _ in range(100):
+            if self.program_end.exists() and self.test_end.exists():
+                break
+            time.sleep(0.05)
+        check(self.test_end.exists(), "socat made the virtual serial port")
+        self.device = wine.prefix / "dosdevices" / f"com{number}"
+        if self.device.is_symlink() or self.device.exists():
+            self.device.unlink()
+        self.device.symlink_to(self.program_end)
+        self.out = open(self.test_end, "wb", buffering=0)
+        self.player = None
+
+    def send(self, data: bytes):
+        self.out.write(data)
+
+    def play(self, lines, baud=4800):
+        """Sends `lines` (bytes, each ended CR LF) in the background at the line speed, as a receiver does."""
+        def run():
+            for line in lines:
+                try:
+                    self.out.write(line)
+                except OSError:
+                    return
+                time.sleep(len(line) * 10 / baud)
+        self.player = threading.Thread(target=run, daemon=True)
+        self.player.start()
+        return self.player
+
+    def close(self):
+        try:
+            self.out.close()
+        except OSError:
+            pass
+        self.socat.terminate()
+        self.socat.wait(timeout=10)
+        if self.device.is_symlink():
+            self.device.unlink()
+
+
+def capture_lines(path: Path):
+    """The receiver output of a capture: its "$" lines, each ended CR LF as on the wire."""
+    out = []
+    for line in path.read_bytes().split(b"\n"):
+        line = line.rstrip(b"\r")
+        if line.startswith(b"$"):
+            out.append(line + b"\r\n")
+    return out
 
 
 class Picture:

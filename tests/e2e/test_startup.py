@@ -9,6 +9,7 @@ BANNER = ["===========================================", "1. Start Quorvane & In
 
 def expect_error_box_then_end(wine, folder):
     """Starts the program, checks the box once with its exact texts, presses OK and waits for the end."""
+    wine.uninstall_standin()  # no Google Earth
     process = wine.launch(folder / "Quorvane.exe")
     try:
         rc, _ = wine.driver("wait", "错误", "30")

@@ -21,7 +21,7 @@
 #include "app/number_text.h"
 #include "app/profile.h"
 #include "app/text_codec.h"
-#include "gdi_win32.h"
+#include "ui/gdi_win32.h"
 #include "mapview/earth_members.h"
 #include "standin_model.h"
 
@@ -29,6 +29,10 @@ namespace standin {
 namespace {
 
 namespace member = qv::earth::member;
+using qv::GdiObject;
+using qv::MemoryDc;
+using qv::PaintDc;
+using qv::Selection;
 
 constexpr wchar_t kMainClass[] = L"QuorvaneEarthStandIn";
 constexpr wchar_t kMapClass[] = L"QuorvaneEarthStandInMap";

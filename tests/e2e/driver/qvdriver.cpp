@@ -7,6 +7,8 @@
 //   qvdriver press TITLE BUTTON            clicks the child button with text BUTTON
 //   qvdriver info CLASS                    rect, visibility and top-most flag of the first window of class CLASS
 //   qvdriver close CLASS                   asks the first window of class CLASS to close
+//   qvdriver controls TITLE                id, class, visibility and text of each child of the window titled TITLE
+//   qvdriver dblclick TITLE ID             double-clicks the child with that id
 #include <windows.h>
 
 #include <cstdio>
@@ -22,9 +24,12 @@ void Print(const std::string& utf8) {
     std::fflush(stdout);
 }
 
+// WM_GETTEXT rather than GetWindowText: across processes GetWindowText reads
+// only the caption, which an edit control does not keep.
 std::wstring TextOf(HWND hwnd) {
-    wchar_t buffer[1024] = L"";
-    GetWindowTextW(hwnd, buffer, 1024);
+    wchar_t buffer[4096] = L"";
+    DWORD_PTR copied = 0;
+    SendMessageTimeoutW(hwnd, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG, 5000, &copied);
     return buffer;
 }
 
@@ -133,6 +138,33 @@ int Info(const std::wstring& cls) {
     return 0;
 }
 
+int Controls(const std::wstring& title) {
+    std::vector<HWND> found = Titled(title);
+    if (found.empty()) return 1;
+    for (HWND c : Children(found.front())) {
+        if (GetParent(c) != found.front()) continue;
+        Print(std::to_string(GetDlgCtrlID(c)) + "\t" + qv::WideToUtf8(ClassOf(c)) + "\t" +
+              (IsWindowVisible(c) ? "visible" : "hidden") + "\t" + qv::WideToUtf8(TextOf(c)) + "\n");
+    }
+    return 0;
+}
+
+int DoubleClick(const std::wstring& title, int id) {
+    for (HWND w : Titled(title)) {
+        HWND c = GetDlgItem(w, id);
+        if (!c) continue;
+        RECT r{};
+        GetClientRect(c, &r);
+        LPARAM at = MAKELPARAM(r.right / 2, r.bottom / 2);
+        PostMessageW(c, WM_LBUTTONDOWN, MK_LBUTTON, at);
+        PostMessageW(c, WM_LBUTTONUP, 0, at);
+        PostMessageW(c, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+        PostMessageW(c, WM_LBUTTONUP, 0, at);
+        return 0;
+    }
+    return 1;
+}
+
 int Close(const std::wstring& cls) {
     HWND h = OfClass(cls);
     if (!h) return 1;
@@ -150,6 +182,8 @@ int wmain(int argc, wchar_t** argv) {
     if (a.size() == 3 && a[0] == L"press") return Press(a[1], a[2]);
     if (a.size() == 2 && a[0] == L"info") return Info(a[1]);
     if (a.size() == 2 && a[0] == L"close") return Close(a[1]);
+    if (a.size() == 2 && a[0] == L"controls") return Controls(a[1]);
+    if (a.size() == 3 && a[0] == L"dblclick") return DoubleClick(a[1], _wtoi(a[2].c_str()));
     std::fputs("usage: qvdriver windows|wait|texts|press|info|close ...\n", stderr);
     return 2;
 }

@@ -4,7 +4,7 @@
 
 #include <utility>
 
-namespace standin {
+namespace qv {
 
 template <class Handle>
 class GdiObject {
@@ -69,4 +69,4 @@ private:
     HDC dc_;
 };
 
-}  // namespace standin
+}  // namespace qv
