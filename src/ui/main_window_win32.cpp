@@ -60,6 +60,7 @@ MainWindow::MainWindow(HINSTANCE instance, const PanelServices& services)
 
 MainWindow::~MainWindow() {
     if (hwnd_) DestroyWindow(hwnd_);
+    if (tooltip_) DestroyWindow(tooltip_);
 }
 
 bool MainWindow::Open() {
@@ -204,8 +205,9 @@ void MainWindow::OnCreate() {
     stateFont_ = GdiObject<HFONT>(MakeFont(L"Times New Roman", 12));
     black_ = GdiObject<HBRUSH>(CreateSolidBrush(RGB(0, 0, 0)));
     stateBackground_ = GdiObject<HBRUSH>(CreateSolidBrush(GetSysColor(COLOR_MENUTEXT)));
+    // Not owned by the panel: an owned top-most pop-up keeps Wine from raising the panel itself.
     tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
-                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, instance_, nullptr);
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance_, nullptr);
 
     struct Label {
         PanelControl control;
