@@ -4,6 +4,8 @@
 #include <memory>
 
 #ifdef _WIN32
+#include <windows.h>
+
 #include "app/text_codec.h"
 #endif
 
@@ -45,6 +47,28 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
 }
 
 bool AppendToFile(const std::string& path, std::string_view bytes) { return Write(path, bytes, "ab"); }
+
+bool WriteParts(const std::string& path, std::initializer_list<std::string_view> parts) {
+    File f = Open(path, "wb");
+    if (!f) return false;
+    bool ok = true;
+    for (std::string_view part : parts) ok = ok && std::fwrite(part.data(), 1, part.size(), f.get()) == part.size();
+    return (std::fclose(f.release()) == 0) && ok;
+}
+
+bool ReplaceFileWith(const std::string& path, std::initializer_list<std::string_view> parts) {
+    const std::string sibling = path + ".new";
+#ifdef _WIN32
+    std::wstring from = Utf8ToWide(sibling), to = Utf8ToWide(path);
+    bool ok = WriteParts(sibling, parts) &&
+              MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+    if (!ok) DeleteFileW(from.c_str());
+#else
+    bool ok = WriteParts(sibling, parts) && std::rename(sibling.c_str(), path.c_str()) == 0;
+    if (!ok) std::remove(sibling.c_str());
+#endif
+    return ok;
+}
 bool WriteWholeFile(const std::string& path, std::string_view bytes) { return Write(path, bytes, "wb"); }
 
 }  // namespace qv

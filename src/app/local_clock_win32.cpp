@@ -22,4 +22,10 @@ std::string SystemLocalClock::TimeOfDayNow() const {
     return text;
 }
 
+LocalDateTime SystemLocalClock::Now() const {
+    SYSTEMTIME t;
+    GetLocalTime(&t);
+    return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond};
+}
+
 }  // namespace qv

@@ -7,6 +7,10 @@
 
 namespace qv {
 
+struct LocalDateTime {
+    int year = 2000, month = 1, day = 1, hour = 0, minute = 0, second = 0;
+};
+
 class LocalClock {
 public:
     virtual ~LocalClock() = default;
@@ -15,12 +19,14 @@ public:
     virtual std::string GeneralDateNow() const = 0;
     // The local time of day now as "hh:mm:ss" on a 24-hour clock.
     virtual std::string TimeOfDayNow() const = 0;
+    virtual LocalDateTime Now() const = 0;
 };
 
 class SystemLocalClock final : public LocalClock {
 public:
     std::string GeneralDateNow() const override;
     std::string TimeOfDayNow() const override;
+    LocalDateTime Now() const override;
 };
 
 // One line as written: the time stamp, the message starting at the next print

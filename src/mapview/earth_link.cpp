@@ -15,4 +15,10 @@ bool GetMapWindowHandles(EarthLink& link) {
     return true;
 }
 
+bool FlyCameraTo(EarthLink& link, int32_t eyeHigh, double latitude, double longitude, bool tilted, double heading,
+                 bool north) {
+    return link.control && link.control->SetViewParams(latitude, longitude, static_cast<double>(eyeHigh),
+                                                       tilted ? 60.0 : 0.0, north ? 0.0 : heading, false, 100.0);
+}
+
 }  // namespace qv

@@ -22,4 +22,9 @@ struct EarthLink {
 // handles become 0 and the answer is false.
 bool GetMapWindowHandles(EarthLink& link);
 
+// Flies the camera to a position at `eyeHigh` metres: tilted 60 degrees or
+// flat, turned to `heading` or north-up. False when Google Earth refused.
+bool FlyCameraTo(EarthLink& link, int32_t eyeHigh, double latitude, double longitude, bool tilted, double heading,
+                 bool north);
+
 }  // namespace qv

@@ -59,6 +59,12 @@ bool FixCycle::ProcessLine(std::string_view line) {
     panel_.SetText(PanelControl::lblAzimuth, kPrecisionPrefix + OneDecimal(fix_.Pdop));
     panel_.SetTextColour(PanelControl::lblAzimuth, fix_.Pdop > 6.0f ? kRed : kYellow);
 
+    // The filter follows the vehicle whether or not a track is being recorded.
+    if (track_.TrackFilter(fix_.Longitude, fix_.Latitude) && view_.bRecordTrack && fix_.Pdop <= 6.0f) {
+        track_.AppendTrackPoint(fix_.Longitude, fix_.Latitude, fix_.High);
+        track_.ShowTrack();
+    }
+
     if (!earth_.bGotMapWnd) {
         // Google Earth's windows were not known yet: ask again and leave the rest of this tick.
         earth_.bGotMapWnd = GetMapWindowHandles(earth_);
@@ -70,12 +76,8 @@ bool FixCycle::ProcessLine(std::string_view line) {
 }
 
 void FixCycle::FollowVehicle() {
-    double heading = view_.bNorthUp ? 0.0 : fix_.Azimuth;
     // A tilted view stays tilted while it follows.
-    double tilt = view_.b3D ? 60.0 : 0.0;
-    if (earth_.control)
-        earth_.control->SetViewParams(fix_.Latitude, fix_.Longitude, static_cast<double>(settings_.EyeHigh), tilt,
-                                      heading, false, 100.0);
+    FlyCameraTo(earth_, settings_.EyeHigh, fix_.Latitude, fix_.Longitude, view_.b3D, fix_.Azimuth, view_.bNorthUp);
 }
 
 }  // namespace qv

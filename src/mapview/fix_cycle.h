@@ -9,6 +9,7 @@
 #include "gps/line_splitter.h"
 #include "gps/serial_port.h"
 #include "mapview/earth_link.h"
+#include "track/track_recorder.h"
 #include "ui/panel.h"
 #include "ui/panel_view.h"
 
@@ -27,8 +28,15 @@ std::string TimeOfDayText(double fractionOfDay);
 class FixCycle {
 public:
     FixCycle(AppSettings& settings, GpsFix& fix, SerialPort& port, PanelView& panel, const LocalClock& clock,
-             EarthLink& earth, const PanelState& view)
-        : settings_(settings), fix_(fix), port_(port), panel_(panel), clock_(clock), earth_(earth), view_(view) {}
+             EarthLink& earth, const PanelState& view, TrackRecorder& track)
+        : settings_(settings),
+          fix_(fix),
+          port_(port),
+          panel_(panel),
+          clock_(clock),
+          earth_(earth),
+          view_(view),
+          track_(track) {}
 
     void UpdateFromGps();
 
@@ -44,6 +52,7 @@ private:
     const LocalClock& clock_;
     EarthLink& earth_;
     const PanelState& view_;
+    TrackRecorder& track_;
     LineSplitter splitter_;
 };
 

@@ -41,6 +41,7 @@ public:
     void OnLoad();
 
     const PanelState& state() const { return state_; }
+    PanelState& state() { return state_; }
 
 private:
     PanelWindow& window_;

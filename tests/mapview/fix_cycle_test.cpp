@@ -19,11 +19,19 @@ struct CycleFixture : ::testing::Test {
     test::FakeClock clock;
     EarthLink earth;
     PanelState view;
-    FixCycle cycle{settings, fix, port, panel, clock, earth, view};
+    class NoFiles final : public TrackFiles {
+    public:
+        bool Write(const std::string&, std::string_view, std::string_view) override { return true; }
+        bool Replace(const std::string&, std::string_view, std::string_view) override { return true; }
+    } files;
+    TrackRecorder track{settings, earth, files, clock};
+    FixCycle cycle{settings, fix, port, panel, clock, earth, view, track};
 
     CycleFixture() {
         settings.TimeZone = 8;
         settings.EyeHigh = 5000;
+        settings.PrecisionInTrack = 0.0005;
+        settings.TrackTempFile = "temp.kml";
         port.open = true;
         earth.control = std::make_unique<test::FakeEarthControl>(events);
         earth.app = std::make_unique<test::FakeEarthApp>(events);
@@ -98,6 +106,32 @@ TEST_F(CycleFixture, AFailedLineDoesNoPerFixWork) {
     Tick(std::string(kRmcA) + "\r\n$GPRMC,123521,A,4807.100,N,01131.000,E,,084.4,230394,003.1,W\r\n");
     EXPECT_EQ(Flights().size(), 1u);
     EXPECT_EQ(panel.texts[PanelControl::lblTime], "20:35:19");
+}
+
+TEST_F(CycleFixture, RecordsMovedFixesWithGoodPrecisionOnly) {
+    view.bRecordTrack = true;
+    track.BeginTrackKml();
+    auto rmc = [](const char* lat) {
+        std::string body = std::string("$GPRMC,123519,A,") + lat + ",N,01131.000,E,022.4,084.4,230394,,";
+        return body + "\r\n";
+    };
+    auto gsa = [](const char* pdop) { return std::string("$GPGSA,A,3,04,,,,,,,,,,,,") + pdop + ",1.0,1.0\r\n"; };
+    Tick(rmc("4807.038"));              // Pdop unknown (-1): recorded
+    Tick(rmc("4807.039"));              // moved too little: not recorded
+    Tick(gsa("6.0") + rmc("4807.100"));  // exactly 6.0: recorded
+    Tick(gsa("6.5") + rmc("4807.200"));  // above 6.0: not recorded, yet the reference moves
+    Tick(gsa("2.0") + rmc("4807.210"));  // compared with the unrecorded fix: too close
+    Tick(rmc("4807.300"));
+    EXPECT_EQ(track.document().points(), 3u);
+    std::string head(track.document().head());
+    EXPECT_NE(head.find("11.5167,48.1173,0\r\n"), std::string::npos);
+    EXPECT_NE(head.find("11.5167,48.1183,0\r\n"), std::string::npos);
+    EXPECT_EQ(head.find("48.1200"), std::string::npos);
+    EXPECT_NE(head.find("11.5167,48.1217,0\r\n"), std::string::npos);
+    view.bRecordTrack = false;
+    Tick(rmc("4808.000"));
+    EXPECT_EQ(track.document().points(), 3u);
+    EXPECT_DOUBLE_EQ(track.lastLatitude(), 48.1333);  // the filter still follows
 }
 
 TEST_F(CycleFixture, UnknownMapWindowIsAskedForAndEndsTheTick) {

@@ -27,6 +27,8 @@ class FakeClock final : public LocalClock {
 public:
     std::string GeneralDateNow() const override { return stamp; }
     std::string TimeOfDayNow() const override { return timeOfDay; }
+    LocalDateTime Now() const override { return now; }
+    LocalDateTime now{2026, 3, 7, 9, 5, 3};
     std::string stamp = "2026/12/8 16:32:43";
     std::string timeOfDay = "16:32:43";
 };

@@ -1,0 +1,213 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "app/file_io.h"
+#include "support/fakes.h"
+#include "support/temp_dir.h"
+#include "track/track_recorder.h"
+
+namespace qv {
+namespace {
+
+class FakeTrackFiles final : public TrackFiles {
+public:
+    explicit FakeTrackFiles(test::Events& events) : events_(events) {}
+    bool Write(const std::string& path, std::string_view head, std::string_view tail) override {
+        events_.push_back("write " + path);
+        if (failing) return false;
+        files[path] = std::string(head) + "\r\n" + std::string(tail) + "\r\n";
+        return true;
+    }
+    bool Replace(const std::string& path, std::string_view head, std::string_view tail) override {
+        events_.push_back("replace " + path);
+        if (failing) return false;
+        files[path] = std::string(head) + "\r\n" + std::string(tail) + "\r\n";
+        return true;
+    }
+    std::map<std::string, std::string> files;
+    bool failing = false;
+
+private:
+    test::Events& events_;
+};
+
+class FakeCameraView final : public CameraView {
+public:
+    explicit FakeCameraView(test::Events& events) : events_(events) {}
+    void SetCameraView(double lat, double lon, bool tilted, double heading, bool north) override {
+        events_.push_back("view " + test::FakeEarthControl::Num(lat) + " " + test::FakeEarthControl::Num(lon) +
+                          (tilted ? " 3D " : " 2D ") + test::FakeEarthControl::Num(heading) +
+                          (north ? " north" : " heading"));
+    }
+
+private:
+    test::Events& events_;
+};
+
+struct RecorderFixture : ::testing::Test {
+    test::Events events;
+    AppSettings settings;
+    EarthLink earth;
+    FakeTrackFiles files{events};
+    test::FakeClock clock;
+    TrackRecorder recorder{settings, earth, files, clock};
+
+    RecorderFixture() {
+        settings.AppPath = "C:\\Map\\";
+        settings.TrackTempFile = "C:\\Temp\\track.kml";
+        settings.PrecisionInTrack = 0.0005;
+        earth.control = std::make_unique<test::FakeEarthControl>(events);
+    }
+};
+
+TEST_F(RecorderFixture, FilterComparesEachCoordinateWithTheStoredOne) {
+    // The first fix is compared with (0, 0).
+    EXPECT_TRUE(recorder.TrackFilter(121.5, 31.2));
+    EXPECT_FALSE(recorder.TrackFilter(121.5004, 31.2004));
+    // Exactly the threshold counts (in binary fractions, so the difference is exact).
+    settings.PrecisionInTrack = 0.0009765625;
+    EXPECT_TRUE(recorder.TrackFilter(121.5 + 0.0009765625, 31.2));
+    // Only the coordinate that moved is stored: a mixed pair.
+    settings.PrecisionInTrack = 0.0005;
+    EXPECT_TRUE(recorder.TrackFilter(121.51, 31.2003));
+    EXPECT_EQ(recorder.lastLongitude(), 121.51);
+    EXPECT_EQ(recorder.lastLatitude(), 31.2);
+    EXPECT_TRUE(recorder.TrackFilter(121.51, 31.2005));
+    EXPECT_EQ(recorder.lastLatitude(), 31.2005);
+}
+
+TEST_F(RecorderFixture, NearTheOriginTheFirstFixMayNotCount) {
+    EXPECT_FALSE(recorder.TrackFilter(0.0004, -0.0004));
+    EXPECT_TRUE(recorder.TrackFilter(0.0004, -0.0005));
+}
+
+TEST_F(RecorderFixture, ANonPositiveThresholdTakesEveryFix) {
+    for (double threshold : {0.0, -1.0}) {
+        settings.PrecisionInTrack = threshold;
+        EXPECT_TRUE(recorder.TrackFilter(recorder.lastLongitude(), recorder.lastLatitude())) << threshold;
+    }
+}
+
+TEST_F(RecorderFixture, RecordingWritesTheTemporaryFileAndTheTrack) {
+    bool recording = false;
+    EXPECT_EQ(recorder.OnTrackSwitch(true, recording), "停止记录轨迹");
+    EXPECT_TRUE(recording);
+    EXPECT_EQ(recorder.kmlFile(), "C:\\Map\\Track_20260307_090503.kml");
+    recorder.AppendTrackPoint(121.4737, 31.2304, 12);
+    EXPECT_TRUE(recorder.ShowTrack());
+    recorder.AppendTrackPoint(121.4747, 31.2314, 13);
+    EXPECT_TRUE(recorder.ShowTrack());
+    EXPECT_EQ(events, (test::Events{"replace C:\\Temp\\track.kml", "OpenFile C:\\Temp\\track.kml",
+                                    "replace C:\\Temp\\track.kml", "OpenFile C:\\Temp\\track.kml"}));
+    EXPECT_EQ(files.files["C:\\Temp\\track.kml"], recorder.document().FileImage());
+    clock.now.second = 59;
+    EXPECT_EQ(recorder.OnTrackSwitch(false, recording), "开始记录轨迹");
+    EXPECT_FALSE(recording);
+    EXPECT_EQ(files.files["C:\\Map\\Track_20260307_090503.kml"], recorder.document().FileImage());
+    EXPECT_EQ(recorder.document().points(), 2u);
+}
+
+TEST_F(RecorderFixture, WithoutATemporaryFileNothingIsWrittenOrOpened) {
+    settings.TrackTempFile = "";
+    bool recording = false;
+    recorder.OnTrackSwitch(true, recording);
+    recorder.AppendTrackPoint(1, 2, 3);
+    EXPECT_TRUE(recorder.ShowTrack());
+    EXPECT_TRUE(events.empty());
+    recorder.OnTrackSwitch(false, recording);
+    EXPECT_EQ(events, (test::Events{"write C:\\Map\\Track_20260307_090503.kml"}));
+}
+
+TEST_F(RecorderFixture, QuittingWhileRecordingSavesTheRecording) {
+    bool recording = false;
+    recorder.OnTrackSwitch(true, recording);
+    recorder.AppendTrackPoint(1, 2, 3);
+    clock.now.minute = 30;  // the recording keeps the name it started with
+    recorder.OnPanelClose(recording);
+    EXPECT_EQ(files.files.at("C:\\Map\\Track_20260307_090503.kml"), recorder.document().FileImage());
+    events.clear();
+    recorder.OnPanelClose(false);  // not recording: nothing to save
+    EXPECT_TRUE(events.empty());
+}
+
+TEST_F(RecorderFixture, FailingWritesLoseNothingInMemory) {
+    bool recording = false;
+    recorder.OnTrackSwitch(true, recording);
+    files.failing = true;
+    for (int i = 0; i < 5; ++i) {
+        recorder.AppendTrackPoint(i, i, i);
+        recorder.ShowTrack();
+    }
+    files.failing = false;
+    recorder.AppendTrackPoint(5, 5, 5);
+    recorder.ShowTrack();
+    EXPECT_EQ(recorder.document().points(), 6u);
+    EXPECT_EQ(files.files["C:\\Temp\\track.kml"], recorder.document().FileImage());
+}
+
+TEST_F(RecorderFixture, ARefusedOpenFileIsReported) {
+    static_cast<test::FakeEarthControl&>(*earth.control).failCalls = true;
+    recorder.BeginTrackKml();
+    EXPECT_FALSE(recorder.ShowTrack());
+}
+
+TEST(TrackFileName, PatternHasLeadingZeros) {
+    EXPECT_EQ(TrackFileName("C:\\Map\\", {2026, 3, 7, 9, 5, 3}), "C:\\Map\\Track_20260307_090503.kml");
+    EXPECT_EQ(TrackFileName("/q/", {1999, 12, 31, 23, 59, 59}), "/q/Track_19991231_235959.kml");
+}
+
+TEST_F(RecorderFixture, SimulationDrivesElevenPointsNorthEastOneRunAtATime) {
+    test::FakeSleeper sleeper{events};
+    test::FakePump pump{events};
+    FakeCameraView camera{events};
+    int nested = 0;
+    pump.onPump = [&] {
+        ++nested;
+        recorder.SimulateTrack({pump, sleeper, camera});  // the tick during a pause: must not start again
+    };
+    recorder.SimulateTrack({pump, sleeper, camera});
+    EXPECT_EQ(nested, 10);
+    EXPECT_EQ(recorder.document().points(), 11u);
+    EXPECT_EQ(std::count(events.begin(), events.end(), "sleep 1000"), 10);
+    EXPECT_EQ(std::count(events.begin(), events.end(), "OpenFile C:\\Temp\\track.kml"), 10);
+    std::string head(recorder.document().head());
+    EXPECT_NE(head.find("121.5000,31.1200,10\r\n"), std::string::npos);
+    // Every step moves north-east by less than 0.001 degrees.
+    double lon = 121.5, lat = 31.12;
+    size_t at = head.find("121.5000,31.1200,10\r\n") + 21;
+    for (int i = 0; i < 10; ++i) {
+        double nlon = 0, nlat = 0;
+        ASSERT_EQ(std::sscanf(head.c_str() + at, "%lf,%lf,10", &nlon, &nlat), 2);
+        EXPECT_GE(nlon, lon - 0.00005);
+        EXPECT_LT(nlon - lon, 0.00105);
+        EXPECT_GE(nlat, lat - 0.00005);
+        EXPECT_LT(nlat - lat, 0.00105);
+        lon = nlon;
+        lat = nlat;
+        at = head.find("\r\n", at) + 2;
+    }
+    EXPECT_TRUE(recorder.kmlFile().empty());  // never written by the simulation
+    auto last = std::find_if(events.rbegin(), events.rend(), [](auto& e) { return e.rfind("view ", 0) == 0; });
+    ASSERT_NE(last, events.rend());
+    EXPECT_NE(last->find(" 2D 0 north"), std::string::npos) << *last;
+}
+
+TEST(DiskTrackFiles, TheTemporaryFileIsReplacedWhole) {
+    test::TempDir dir;
+    DiskTrackFiles files;
+    std::string path = dir.File("temp.kml");
+    ASSERT_TRUE(files.Replace(path, "head\r\n", "tail"));
+    EXPECT_EQ(ReadWholeFile(path), "head\r\n\r\ntail\r\n");
+    ASSERT_TRUE(files.Replace(path, "longer head\r\n", "tail"));
+    EXPECT_EQ(ReadWholeFile(path), "longer head\r\n\r\ntail\r\n");
+    EXPECT_FALSE(std::filesystem::exists(path + ".new"));
+    // A path that names a folder, or lies in a missing one: refused, nothing left behind.
+    EXPECT_FALSE(files.Replace(dir.path(), "h", "t"));
+    EXPECT_FALSE(files.Write(dir.path(), "h", "t"));
+    EXPECT_FALSE(files.Replace(dir.File("missing") + "/t.kml", "h", "t"));
+    EXPECT_FALSE(std::filesystem::exists(dir.path() + ".new"));
+}
+
+}  // namespace
+}  // namespace qv
