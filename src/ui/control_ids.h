@@ -13,5 +13,8 @@ inline constexpr int kSpeed = 122;        // lblSpeed
 inline constexpr int kAzimuth = 123;      // lblAzimuth
 inline constexpr int kHigh = 124;         // lblHigh
 inline constexpr int kTime = 125;         // lblTime
+inline constexpr int kTrack = 130;        // chkTrack
+inline constexpr int kTest = 131;         // chkTest, hidden
+inline constexpr int kFocus = 132;        // txt1
 
 }  // namespace qv::control_id

@@ -5,6 +5,7 @@
 #include "app/text_codec.h"
 #include "gps/gps_texts.h"
 #include "gps/state_icons.h"
+#include "ui/button_pictures.h"
 #include "mapview/window_api_win32.h"
 #include "res/resource.h"
 #include "ui/control_ids.h"
@@ -55,8 +56,9 @@ MainWindow::MainWindow(HINSTANCE instance, const PanelServices& services)
       services_(services),
       twips_(TwipsPerPixel::OfScreen()),
       panel_(*this, services.windows, services.sleeper, services.log, services.earth),
+      track_(services.settings, services.earth, trackFiles_, services.clock),
       link_(services.settings, services.fix, port_, *this, pump_, services.earth),
-      cycle_(services.settings, services.fix, port_, *this, services.clock, services.earth, panel_.state()) {}
+      cycle_(services.settings, services.fix, port_, *this, services.clock, services.earth, panel_.state(), track_) {}
 
 MainWindow::~MainWindow() {
     if (hwnd_) DestroyWindow(hwnd_);
@@ -122,6 +124,10 @@ void MainWindow::SetText(PanelControl control, std::string_view utf8) {
 void MainWindow::SetVisible(PanelControl control, bool visible) {
     auto it = controls_.find(control);
     if (it != controls_.end()) ShowWindow(it->second, visible ? SW_SHOWNA : SW_HIDE);
+}
+
+void MainWindow::SetCameraView(double latitude, double longitude, bool tilted, double heading, bool north) {
+    FlyCameraTo(services_.earth, services_.settings.EyeHigh, latitude, longitude, tilted, heading, north);
 }
 
 void MainWindow::SetTextColour(PanelControl control, uint32_t rgb) {
@@ -199,6 +205,17 @@ void MainWindow::AddTooltip(HWND control, const char* utf8) {
     SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
+void MainWindow::SetTooltip(HWND control, const std::string& utf8) {
+    if (!tooltip_ || !control) return;
+    std::wstring text = Utf8ToWide(utf8);
+    TOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.hwnd = hwnd_;
+    tool.uId = reinterpret_cast<UINT_PTR>(control);
+    tool.lpszText = text.data();
+    SendMessageW(tooltip_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
 void MainWindow::OnCreate() {
     using namespace control_id;
     labelFont_ = GdiObject<HFONT>(MakeFont(L"MS Sans Serif", 12));
@@ -242,6 +259,18 @@ void MainWindow::OnCreate() {
     controls_[PanelControl::txtState] = state;
     textColours_[state] = kYellowText;
 
+    // The focus parking place: first in the tab order, its text means nothing.
+    focusBox_ = CreateChild(L"EDIT", L"", WS_VISIBLE | WS_TABSTOP, kFocus, 1680, 480, 255, 285);
+    SetWindowPos(focusBox_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+
+    trackPicture_ = GdiObject<HBITMAP>(MakeBitmap(DrawTrackPicture()));
+    trackSwitch_ = CreateChild(L"BUTTON", L"", WS_VISIBLE | BS_AUTOCHECKBOX | BS_PUSHLIKE | BS_BITMAP, kTrack, 2355,
+                               375, 375, 375);
+    SendMessageW(trackSwitch_, BM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(trackPicture_.get()));
+    AddTooltip(trackSwitch_, kTipStartTrack);
+    // A test hook nobody sees: while checked, each tick also runs the track simulation.
+    testSwitch_ = CreateChild(L"BUTTON", L"", BS_AUTOCHECKBOX, kTest, 600, 240, 255, 255);
+
     HWND quit = CreateChild(L"BUTTON", L"X", WS_VISIBLE | BS_PUSHBUTTON, kQuit, 8760, 15, 375, 375);
     SendMessageW(quit, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
 
@@ -261,12 +290,23 @@ void MainWindow::OnCommand(int id, int code) {
     using namespace control_id;
     if (id == kQuit && code == BN_CLICKED) {
         PostMessageW(hwnd_, WM_CLOSE, 0, 0);
+    } else if (id == kTrack && code == BN_CLICKED) {
+        OnTrackSwitch();
     } else if (id >= kGpsImage0 && id <= kGpsImage2 && code == STN_DBLCLK) {
         link_.OnStateImageDoubleClick(id - kGpsImage0, services_.reloadSettings);
     }
 }
 
-void MainWindow::OnTimer() { cycle_.UpdateFromGps(); }
+void MainWindow::OnTimer() {
+    cycle_.UpdateFromGps();
+    if (SendMessageW(testSwitch_, BM_GETCHECK, 0, 0) == BST_CHECKED) track_.SimulateTrack({pump_, services_.sleeper, *this});
+}
+
+void MainWindow::OnTrackSwitch() {
+    bool checked = SendMessageW(trackSwitch_, BM_GETCHECK, 0, 0) == BST_CHECKED;
+    SetTooltip(trackSwitch_, track_.OnTrackSwitch(checked, panel_.state().bRecordTrack));
+    SetFocus(focusBox_);
+}
 
 LRESULT MainWindow::OnControlColour(HDC dc, HWND control) {
     auto colour = textColours_.find(control);
@@ -283,6 +323,8 @@ void MainWindow::OnClose() {
     // Closing is never refused; the link is closed before and while the window goes.
     if (closing_) return;
     closing_ = true;
+    // A recording in progress is kept, under the name it started with.
+    track_.OnPanelClose(panel_.state().bRecordTrack);
     link_.CloseGPS();
     KillTimer(hwnd_, kReceiverTimer);
     link_.CloseGPS();

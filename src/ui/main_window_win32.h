@@ -8,7 +8,9 @@
 #include "app/message_pump_win32.h"
 #include "gps/receiver_link.h"
 #include "gps/serial_port_win32.h"
+#include "mapview/camera_view.h"
 #include "mapview/fix_cycle.h"
+#include "track/track_recorder.h"
 #include "ui/gdi_win32.h"
 #include "ui/panel.h"
 #include "ui/panel_view.h"
@@ -28,7 +30,7 @@ struct PanelServices {
     std::function<void()> reloadSettings;
 };
 
-class MainWindow final : public PanelWindow, public PanelView {
+class MainWindow final : public PanelWindow, public PanelView, public CameraView {
 public:
     MainWindow(HINSTANCE instance, const PanelServices& services);
     ~MainWindow() override;
@@ -53,12 +55,16 @@ public:
     void SetVisible(PanelControl control, bool visible) override;
     void SetTextColour(PanelControl control, uint32_t rgb) override;
 
+    // CameraView
+    void SetCameraView(double latitude, double longitude, bool tilted, double heading, bool north) override;
+
 private:
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void OnCreate();
     void OnCommand(int id, int code);
     void OnTimer();
+    void OnTrackSwitch();
     LRESULT OnControlColour(HDC dc, HWND control);
     void OnClose();
     void OnDestroy();
@@ -66,6 +72,7 @@ private:
     HWND CreateChild(const wchar_t* cls, const wchar_t* text, DWORD style, int id, double left, double top,
                      double width, double height);
     void AddTooltip(HWND control, const char* utf8);
+    void SetTooltip(HWND control, const std::string& utf8);
 
     HINSTANCE instance_;
     PanelServices services_;
@@ -73,15 +80,21 @@ private:
     Win32SerialPort port_;
     Win32MessagePump pump_;
     Panel panel_;
+    DiskTrackFiles trackFiles_;
+    TrackRecorder track_;
     ReceiverLink link_;
     FixCycle cycle_;
     HWND hwnd_ = nullptr;
     HWND tooltip_ = nullptr;
+    HWND trackSwitch_ = nullptr;
+    HWND testSwitch_ = nullptr;
+    HWND focusBox_ = nullptr;
     std::map<PanelControl, HWND> controls_;
     std::map<HWND, COLORREF> textColours_;
     GdiObject<HFONT> labelFont_;
     GdiObject<HFONT> stateFont_;
     GdiObject<HBITMAP> stateIcons_[3];
+    GdiObject<HBITMAP> trackPicture_;
     GdiObject<HBRUSH> black_;
     GdiObject<HBRUSH> stateBackground_;
     bool closing_ = false;

@@ -9,6 +9,8 @@
 //   qvdriver close CLASS                   asks the first window of class CLASS to close
 //   qvdriver controls TITLE                id, class, visibility and text of each child of the window titled TITLE
 //   qvdriver dblclick TITLE ID             double-clicks the child with that id
+//   qvdriver click TITLE ID                clicks the button with that id (BM_CLICK)
+//   qvdriver checked TITLE ID              prints 1 when the check box with that id is checked, else 0
 #include <windows.h>
 
 #include <cstdio>
@@ -165,6 +167,27 @@ int DoubleClick(const std::wstring& title, int id) {
     return 1;
 }
 
+int Click(const std::wstring& title, int id) {
+    for (HWND w : Titled(title))
+        if (HWND c = GetDlgItem(w, id)) {
+            DWORD_PTR ignored = 0;
+            SendMessageTimeoutW(c, BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored);
+            return 0;
+        }
+    return 1;
+}
+
+int Checked(const std::wstring& title, int id) {
+    for (HWND w : Titled(title))
+        if (HWND c = GetDlgItem(w, id)) {
+            DWORD_PTR state = 0;
+            SendMessageTimeoutW(c, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, 5000, &state);
+            Print(state == BST_CHECKED ? "1\n" : "0\n");
+            return 0;
+        }
+    return 1;
+}
+
 int Close(const std::wstring& cls) {
     HWND h = OfClass(cls);
     if (!h) return 1;
@@ -184,6 +207,8 @@ int wmain(int argc, wchar_t** argv) {
     if (a.size() == 2 && a[0] == L"close") return Close(a[1]);
     if (a.size() == 2 && a[0] == L"controls") return Controls(a[1]);
     if (a.size() == 3 && a[0] == L"dblclick") return DoubleClick(a[1], _wtoi(a[2].c_str()));
+    if (a.size() == 3 && a[0] == L"click") return Click(a[1], _wtoi(a[2].c_str()));
+    if (a.size() == 3 && a[0] == L"checked") return Checked(a[1], _wtoi(a[2].c_str()));
     std::fputs("usage: qvdriver windows|wait|texts|press|info|close ...\n", stderr);
     return 2;
 }

@@ -1,0 +1,101 @@
+"""Recording a track with the real Quorvane.exe: the saved file, the temporary file and Google Earth's reloads."""
+import re
+import subprocess
+import time
+from functools import reduce
+
+from harness import check, check_equal, journal, kill, wait_exit
+from test_receiver import GREY, RED, shown_picture
+
+TRACK = 130
+
+
+def rmc(second, lat_minutes, lon_minutes):
+    """A valid RMC sentence at 22°lat_minutes' N, 114°lon_minutes' E, with its checksum."""
+    body = "GPRMC,0400%02d,A,22%07.4f,N,114%07.4f,E,30.0,45.0,081226,," % (second, lat_minutes, lon_minutes)
+    return ("$%s*%02X\r\n" % (body, reduce(lambda a, c: a ^ ord(c), body, 0))).encode()
+
+
+def moving_fixes(count):
+    """Fixes 0.001 degrees apart to the north-east, and the track points they make (lon, lat to 4 decimals)."""
+    lines, points = [], []
+    for i in range(count):
+        lat_min, lon_min = 30.0 + i * 0.06, 3.0 + i * 0.06
+        lines.append(rmc(i % 60, lat_min, lon_min))
+        points.append(("%.4f" % (114 + round(lon_min / 60, 4)), "%.4f" % (22 + round(lat_min / 60, 4))))
+    return lines, points
+
+
+def coordinates(kml: bytes):
+    body = kml.split(b"<coordinates>\r\n", 1)[1].split(b"\r\n\r\n</coordinates>", 1)[0]
+    return [tuple(line.split(b",")[:2]) for line in body.split(b"\r\n") if line]
+
+
+def start_recording(wine, name, port, serial):
+    folder = wine.app_folder(name)
+    temp = folder / "temp.kml"
+    (folder / "Config.ini").write_bytes(
+        b"[GPS]\r\nPort=%d\r\nSetting=4800,n,8,1\r\n[Track]\r\nTrackTempFile=%s\r\n" %
+        (port, wine.windows_path(temp).encode()))
+    process = wine.launch(folder / "Quorvane.exe")
+    wine.wait_for(lambda: wine.window_info("QuorvanePanel"), 30, "the panel")
+    wine.driver("dblclick", "Quorvane", str(RED))
+    wine.wait_for(lambda: shown_picture(wine) == GREY, 10, "the link to open")
+    check_equal(wine.driver("click", "Quorvane", str(TRACK))[0], 0, "click on the track switch")
+    check_equal(wine.driver("checked", "Quorvane", str(TRACK))[1].strip(), "1", "track switch checked")
+    return folder, temp, process
+
+
+def test_a_recording_is_saved_with_every_point_and_shown_live(wine):
+    log = wine.install_standin()
+    serial = wine.serial_port(9)
+    process = None
+    try:
+        folder, temp, process = start_recording(wine, "track", 9, serial)
+        lines, points = moving_fixes(20)
+        serial.play(lines, baud=4800).join()
+        opened = lambda: [l for l in journal(log) if l.startswith("control.OpenFile(")]
+        wine.wait_for(lambda: len(opened()) >= 20, 15, "Google Earth to open the temporary file 20 times")
+        time.sleep(1.5)
+        check_equal(len(opened()), 20, "temporary file opened once per recorded point")
+        path = wine.windows_path(temp).replace("\\", "\\\\")
+        check_equal(opened(), [f'control.OpenFile("{path}") -> ok {n} points' for n in range(1, 21)],
+                    "each reload holds one more point")
+        check_equal(coordinates(temp.read_bytes()), [(a.encode(), b.encode()) for a, b in points],
+                    "temporary file points")
+
+        wine.driver("click", "Quorvane", str(TRACK))
+        saved = wine.wait_for(lambda: list(folder.glob("Track_*.kml")), 10, "the saved track")
+        check_equal(len(saved), 1, "track files")
+        check(re.fullmatch(r"Track_\d{8}_\d{6}\.kml", saved[0].name), f"file name {saved[0].name}")
+        data = saved[0].read_bytes()
+        check_equal(coordinates(data), [(a.encode(), b.encode()) for a, b in points], "saved track points")
+        check(data.endswith(b"</kml>\r\n"), "the file ends with </kml> and CR LF")
+        check_equal(data, temp.read_bytes(), "saved track and the last temporary file")
+        subprocess.run(["xmllint", "--noout", str(saved[0])], check=True)
+    finally:
+        if process:
+            kill(process)
+        serial.close()
+        wine.stop_standin()
+
+
+def test_quitting_while_recording_keeps_the_track(wine):
+    wine.install_standin()
+    serial = wine.serial_port(10)
+    process = None
+    try:
+        folder, temp, process = start_recording(wine, "quit_recording", 10, serial)
+        lines, points = moving_fixes(5)
+        serial.play(lines).join()
+        wine.wait_for(lambda: temp.exists() and len(coordinates(temp.read_bytes())) == 5, 10, "five points")
+        wine.driver("press", "Quorvane", "X")
+        check(wait_exit(process, 20) is not None, "the program ends")
+        saved = list(folder.glob("Track_*.kml"))
+        check_equal(len(saved), 1, "track files after quitting while recording")
+        check_equal(coordinates(saved[0].read_bytes()), [(a.encode(), b.encode()) for a, b in points], "points")
+    finally:
+        if process:
+            kill(process)
+        serial.close()
+        wine.stop_standin()
