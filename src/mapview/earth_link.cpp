@@ -15,6 +15,22 @@ bool GetMapWindowHandles(EarthLink& link) {
     return true;
 }
 
+void PlaceVehicleMarker(EarthLink& link, VehicleMarker& marker, WindowApi& windows, double azimuth, bool north) {
+    marker.SetAzimuth(azimuth);
+    marker.SetNorth(north);
+    int32_t x = 0, y = 0;
+    GetWindowCentre(windows, link.hGEMap, x, y);
+    bool moved = x != link.lastCarX || y != link.lastCarY;
+    link.lastCarX = x;
+    link.lastCarY = y;
+    windows.SetTopMost(marker.Handle(), true);
+    if (moved) {
+        // 240 twips right of and below the marker's corner is the middle of its arrowhead.
+        marker.MoveTo(x - 240, y - 240);
+        marker.Show();
+    }
+}
+
 bool FlyCameraTo(EarthLink& link, int32_t eyeHigh, double latitude, double longitude, bool tilted, double heading,
                  bool north) {
     return link.control && link.control->SetViewParams(latitude, longitude, static_cast<double>(eyeHigh),

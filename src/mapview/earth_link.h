@@ -4,6 +4,8 @@
 #include <memory>
 
 #include "mapview/earth.h"
+#include "mapview/window_api.h"
+#include "marker/vehicle_marker.h"
 
 namespace qv {
 
@@ -21,6 +23,10 @@ struct EarthLink {
 // Asks Google Earth for its main and map window handles. On any failure both
 // handles become 0 and the answer is false.
 bool GetMapWindowHandles(EarthLink& link);
+
+// Keeps the marker over the centre of Google Earth's map window: its heading
+// and mode are set every time, and it is moved and shown only when that centre moved.
+void PlaceVehicleMarker(EarthLink& link, VehicleMarker& marker, WindowApi& windows, double azimuth, bool north);
 
 // Flies the camera to a position at `eyeHigh` metres: tilted 60 degrees or
 // flat, turned to `heading` or north-up. False when Google Earth refused.

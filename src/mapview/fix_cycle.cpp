@@ -78,6 +78,8 @@ bool FixCycle::ProcessLine(std::string_view line) {
 void FixCycle::FollowVehicle() {
     // A tilted view stays tilted while it follows.
     FlyCameraTo(earth_, settings_.EyeHigh, fix_.Latitude, fix_.Longitude, view_.b3D, fix_.Azimuth, view_.bNorthUp);
+    // The marker gets the course itself, and is placed even when the camera call failed.
+    PlaceVehicleMarker(earth_, marker_, windows_, fix_.Azimuth, view_.bNorthUp);
 }
 
 }  // namespace qv

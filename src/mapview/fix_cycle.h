@@ -28,7 +28,8 @@ std::string TimeOfDayText(double fractionOfDay);
 class FixCycle {
 public:
     FixCycle(AppSettings& settings, GpsFix& fix, SerialPort& port, PanelView& panel, const LocalClock& clock,
-             EarthLink& earth, const PanelState& view, TrackRecorder& track)
+             EarthLink& earth, const PanelState& view, TrackRecorder& track, VehicleMarker& marker,
+             WindowApi& windows)
         : settings_(settings),
           fix_(fix),
           port_(port),
@@ -36,7 +37,9 @@ public:
           clock_(clock),
           earth_(earth),
           view_(view),
-          track_(track) {}
+          track_(track),
+          marker_(marker),
+          windows_(windows) {}
 
     void UpdateFromGps();
 
@@ -53,6 +56,8 @@ private:
     EarthLink& earth_;
     const PanelState& view_;
     TrackRecorder& track_;
+    VehicleMarker& marker_;
+    WindowApi& windows_;
     LineSplitter splitter_;
 };
 

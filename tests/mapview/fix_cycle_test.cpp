@@ -25,7 +25,9 @@ struct CycleFixture : ::testing::Test {
         bool Replace(const std::string&, std::string_view, std::string_view) override { return true; }
     } files;
     TrackRecorder track{settings, earth, files, clock};
-    FixCycle cycle{settings, fix, port, panel, clock, earth, view, track};
+    test::FakeMarker marker{events};
+    test::FakeWindowApi windows{events};
+    FixCycle cycle{settings, fix, port, panel, clock, earth, view, track, marker, windows};
 
     CycleFixture() {
         settings.TimeZone = 8;

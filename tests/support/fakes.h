@@ -18,6 +18,7 @@
 #include "app/timing.h"
 #include "mapview/earth.h"
 #include "mapview/window_api.h"
+#include "marker/vehicle_marker.h"
 
 namespace qv::test {
 
@@ -49,6 +50,43 @@ public:
         events_.push_back("topmost " + std::to_string(hwnd) + (onTop ? " on" : " off"));
         return true;
     }
+    std::string GetWindowTitle(int32_t hwnd) override {
+        auto it = titles.find(hwnd);
+        return it == titles.end() ? std::string() : it->second;
+    }
+    std::optional<PixelRect> GetWindowRect(int32_t hwnd) override {
+        auto it = rects.find(hwnd);
+        if (it == rects.end()) return std::nullopt;
+        return it->second;
+    }
+    std::optional<PixelRect> GetClientRect(int32_t hwnd) override {
+        auto it = rects.find(hwnd);
+        if (it == rects.end()) return std::nullopt;
+        return PixelRect{0, 0, it->second.right - it->second.left, it->second.bottom - it->second.top};
+    }
+    float TwipsPerPixelX() override { return twipsPerPixel; }
+    float TwipsPerPixelY() override { return twipsPerPixel; }
+    std::map<int32_t, PixelRect> rects;
+    std::map<int32_t, std::string> titles;
+    float twipsPerPixel = 15;
+
+private:
+    Events& events_;
+};
+
+class FakeMarker final : public VehicleMarker {
+public:
+    explicit FakeMarker(Events& events) : events_(events) {}
+    void SetAzimuth(double degrees) override { azimuth = degrees; }
+    void SetNorth(bool n) override { north = n; }
+    int32_t Handle() override { return 0x4040; }
+    void MoveTo(int32_t left, int32_t top) override {
+        events_.push_back("marker move " + std::to_string(left) + " " + std::to_string(top));
+    }
+    void Show() override { events_.push_back("marker show"); }
+    void ShowCar(bool show) override { events_.push_back(show ? "marker ShowCar on" : "marker ShowCar off"); }
+    double azimuth = 0;
+    bool north = true;
 
 private:
     Events& events_;
