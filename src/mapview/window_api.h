@@ -24,6 +24,12 @@ public:
     // Twips per pixel across and down (15 at 96 pixels per inch).
     virtual float TwipsPerPixelX() = 0;
     virtual float TwipsPerPixelY() = 0;
+    // For the window picker: all mouse input to `hwnd` wherever the cursor is, and back.
+    virtual void SetCapture(int32_t hwnd) = 0;
+    virtual void ReleaseCapture() = 0;
+    // A point of the window's client area on the screen, in pixels.
+    virtual bool ClientToScreen(int32_t hwnd, int32_t& x, int32_t& y) = 0;
+    virtual int32_t WindowFromPoint(int32_t x, int32_t y) = 0;
 };
 
 // The centre of the window's screen rectangle in twips, rounded half to even

@@ -66,6 +66,21 @@ public:
     }
     float TwipsPerPixelX() override { return twipsPerPixel; }
     float TwipsPerPixelY() override { return twipsPerPixel; }
+    void SetCapture(int32_t hwnd) override { events_.push_back("capture " + std::to_string(hwnd)); }
+    void ReleaseCapture() override { events_.push_back("release capture"); }
+    bool ClientToScreen(int32_t hwnd, int32_t& x, int32_t& y) override {
+        auto it = rects.find(hwnd);
+        if (it == rects.end()) return false;
+        x += it->second.left;
+        y += it->second.top;
+        return true;
+    }
+    int32_t WindowFromPoint(int32_t x, int32_t y) override {
+        for (auto& [h, r] : rects)  // the smallest window holding the point
+            if (h != 0 && x >= r.left && x < r.right && y >= r.top && y < r.bottom && h != pointIgnored) return h;
+        return 0;
+    }
+    int32_t pointIgnored = -1;
     std::map<int32_t, PixelRect> rects;
     std::map<int32_t, std::string> titles;
     float twipsPerPixel = 15;
