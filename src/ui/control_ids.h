@@ -16,5 +16,14 @@ inline constexpr int kTime = 125;         // lblTime
 inline constexpr int kTrack = 130;        // chkTrack
 inline constexpr int kTest = 131;         // chkTest, hidden
 inline constexpr int kFocus = 132;        // txt1
+inline constexpr int kFollow = 140;       // chkGPS
+inline constexpr int kZoomIn = 141;       // cmdZoomB
+inline constexpr int kZoomOut = 142;      // cmdZoomS
+inline constexpr int kHeadingUp = 143;    // optN(0)
+inline constexpr int kNorthUp = 144;      // optN(1)
+inline constexpr int kFlat = 145;         // opt3D(0)
+inline constexpr int kTilted = 146;       // opt3D(1)
+inline constexpr int kPicker = 147;       // cmdSetMapWnd
+inline constexpr int kTool = 148;         // cmdTool
 
 }  // namespace qv::control_id

@@ -6,6 +6,8 @@
 #include "gps/gps_texts.h"
 #include "gps/state_icons.h"
 #include "ui/button_pictures.h"
+
+#include <windowsx.h>
 #include "mapview/window_api_win32.h"
 #include "res/resource.h"
 #include "ui/control_ids.h"
@@ -55,10 +57,14 @@ MainWindow::MainWindow(HINSTANCE instance, const PanelServices& services)
     : instance_(instance),
       services_(services),
       twips_(TwipsPerPixel::OfScreen()),
+      marker_(instance, services.windows, pump_),
       panel_(*this, services.windows, services.sleeper, services.log, services.earth),
+      views_(services.settings, services.earth, panel_.state(), pump_, services.sleeper, marker_,
+             [this] { ParkFocus(); }),
       track_(services.settings, services.earth, trackFiles_, services.clock),
       link_(services.settings, services.fix, port_, *this, pump_, services.earth),
-      cycle_(services.settings, services.fix, port_, *this, services.clock, services.earth, panel_.state(), track_) {}
+      cycle_(services.settings, services.fix, port_, *this, services.clock, services.earth, panel_.state(), track_,
+             marker_, services.windows) {}
 
 MainWindow::~MainWindow() {
     if (hwnd_) DestroyWindow(hwnd_);
@@ -84,6 +90,7 @@ bool MainWindow::Open() {
     CreateWindowExW(0, kClassName, L"Quorvane", WS_POPUP | WS_CLIPCHILDREN, 0, 0, client.right, client.bottom, nullptr,
                     nullptr, instance_, this);
     if (!hwnd_) return false;
+    picker_.emplace(services_.windows, *this, panel_.state(), FromHwnd(hwnd_));
     panel_.OnLoad();
     SetTimer(hwnd_, kReceiverTimer, 1000, nullptr);
     return IsWindow(hwnd_) != FALSE;
@@ -128,6 +135,68 @@ void MainWindow::SetVisible(PanelControl control, bool visible) {
 
 void MainWindow::SetCameraView(double latitude, double longitude, bool tilted, double heading, bool north) {
     FlyCameraTo(services_.earth, services_.settings.EyeHigh, latitude, longitude, tilted, heading, north);
+    PlaceVehicleMarker(services_.earth, marker_, services_.windows, heading, north);
+}
+
+bool MainWindow::FollowChecked() {
+    return SendMessageW(buttons_[control_id::kFollow], BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void MainWindow::ParkFocus() {
+    if (focusBox_) SetFocus(focusBox_);
+}
+
+HWND MainWindow::CreatePictureButton(int id, DWORD kind, double left, double top, const StateIcon& picture,
+                                     const char* tip) {
+    HWND button = CreateChild(L"BUTTON", L"", WS_VISIBLE | kind | BS_BITMAP, id, left, top, 375, 375);
+    pictures_.emplace_back(MakeBitmap(picture));
+    SendMessageW(button, BM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(pictures_.back().get()));
+    if (tip) AddTooltip(button, tip);
+    SetWindowSubclass(button, ButtonProc, static_cast<UINT_PTR>(id), reinterpret_cast<DWORD_PTR>(this));
+    buttons_[id] = button;
+    return button;
+}
+
+// Presses and releases on the picture buttons: the zoom buttons act while
+// held, and the picker starts on a press of either mouse button.
+LRESULT CALLBACK MainWindow::ButtonProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                        DWORD_PTR self) {
+    auto* window = reinterpret_cast<MainWindow*>(self);
+    try {
+        switch (message) {
+        case WM_LBUTTONDOWN:
+        case WM_RBUTTONDOWN: {
+            LRESULT r = DefSubclassProc(hwnd, message, wParam, lParam);
+            window->OnButtonPress(static_cast<int>(id));
+            return r;
+        }
+        case WM_LBUTTONUP:
+        case WM_RBUTTONUP: {
+            LRESULT r = DefSubclassProc(hwnd, message, wParam, lParam);
+            window->OnButtonRelease(static_cast<int>(id));
+            return r;
+        }
+        case WM_NCDESTROY:
+            RemoveWindowSubclass(hwnd, ButtonProc, id);
+            break;
+        default:
+            break;
+        }
+    } catch (...) {
+        // Nothing may unwind through the window procedure.
+    }
+    return DefSubclassProc(hwnd, message, wParam, lParam);
+}
+
+void MainWindow::OnButtonPress(int id) {
+    using namespace control_id;
+    if (id == kZoomIn) views_.OnZoomInPress();
+    else if (id == kZoomOut) views_.OnZoomOutPress();
+    else if (id == kPicker && picker_) picker_->OnPress();
+}
+
+void MainWindow::OnButtonRelease(int id) {
+    if (id == control_id::kZoomIn || id == control_id::kZoomOut) views_.OnZoomRelease();
 }
 
 void MainWindow::SetTextColour(PanelControl control, uint32_t rgb) {
@@ -170,6 +239,13 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     case WM_TIMER:
         if (wParam == kReceiverTimer) OnTimer();
+        return 0;
+    case WM_MOUSEMOVE:
+        if (picker_) picker_->OnMove(static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)));
+        return 0;
+    case WM_LBUTTONUP:
+    case WM_RBUTTONUP:
+        if (picker_) picker_->OnRelease();
         return 0;
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLOREDIT:
@@ -261,7 +337,7 @@ void MainWindow::OnCreate() {
 
     // The focus parking place: first in the tab order, its text means nothing.
     focusBox_ = CreateChild(L"EDIT", L"", WS_VISIBLE | WS_TABSTOP, kFocus, 1680, 480, 255, 285);
-    SetWindowPos(focusBox_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    SetWindowPos(focusBox_, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 
     trackPicture_ = GdiObject<HBITMAP>(MakeBitmap(DrawTrackPicture()));
     trackSwitch_ = CreateChild(L"BUTTON", L"", WS_VISIBLE | BS_AUTOCHECKBOX | BS_PUSHLIKE | BS_BITMAP, kTrack, 2355,
@@ -270,6 +346,21 @@ void MainWindow::OnCreate() {
     AddTooltip(trackSwitch_, kTipStartTrack);
     // A test hook nobody sees: while checked, each tick also runs the track simulation.
     testSwitch_ = CreateChild(L"BUTTON", L"", BS_AUTOCHECKBOX, kTest, 600, 240, 255, 255);
+
+    // The view controls, in two rows.
+    CreatePictureButton(kHeadingUp, BS_AUTORADIOBUTTON | BS_PUSHLIKE | WS_GROUP, 1620, 15, DrawHeadingUpPicture(),
+                        "路随车转(前方向上)");
+    CreatePictureButton(kNorthUp, BS_AUTORADIOBUTTON | BS_PUSHLIKE, 1980, 15, DrawNorthUpPicture(), "上北下南");
+    CreatePictureButton(kFlat, BS_AUTORADIOBUTTON | BS_PUSHLIKE | WS_GROUP, 1620, 390, Draw2DPicture(), "2D(平面)");
+    CreatePictureButton(kTilted, BS_AUTORADIOBUTTON | BS_PUSHLIKE, 1980, 390, Draw3DPicture(), "3D(立体)");
+    SendMessageW(buttons_[kNorthUp], BM_SETCHECK, BST_CHECKED, 0);
+    SendMessageW(buttons_[kFlat], BM_SETCHECK, BST_CHECKED, 0);
+    CreatePictureButton(kFollow, BS_AUTOCHECKBOX | BS_PUSHLIKE | WS_GROUP, 2355, 15, DrawCarPicture(), kTipUnlockMap);
+    SendMessageW(buttons_[kFollow], BM_SETCHECK, BST_CHECKED, 0);
+    CreatePictureButton(kPicker, BS_PUSHBUTTON, 2730, 15, DrawCrossHairPicture(), "获取窗口名称");
+    CreatePictureButton(kTool, BS_PUSHBUTTON, 2730, 375, DrawSpannerPicture(), "地点管理");  // does nothing
+    CreatePictureButton(kZoomIn, BS_PUSHBUTTON, 3120, 15, DrawZoomPicture(true), "放大地图");
+    CreatePictureButton(kZoomOut, BS_PUSHBUTTON, 3105, 375, DrawZoomPicture(false), "缩小地图");
 
     HWND quit = CreateChild(L"BUTTON", L"X", WS_VISIBLE | BS_PUSHBUTTON, kQuit, 8760, 15, 375, 375);
     SendMessageW(quit, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
@@ -292,6 +383,12 @@ void MainWindow::OnCommand(int id, int code) {
         PostMessageW(hwnd_, WM_CLOSE, 0, 0);
     } else if (id == kTrack && code == BN_CLICKED) {
         OnTrackSwitch();
+    } else if (id == kFollow && code == BN_CLICKED) {
+        SetTooltip(buttons_[kFollow], views_.OnFollowClick(FollowChecked()));
+    } else if ((id == kFlat || id == kTilted) && code == BN_CLICKED) {
+        views_.On3DClick(SendMessageW(buttons_[kTilted], BM_GETCHECK, 0, 0) == BST_CHECKED);
+    } else if ((id == kHeadingUp || id == kNorthUp) && code == BN_CLICKED) {
+        views_.OnNorthClick(SendMessageW(buttons_[kNorthUp], BM_GETCHECK, 0, 0) == BST_CHECKED);
     } else if (id >= kGpsImage0 && id <= kGpsImage2 && code == STN_DBLCLK) {
         link_.OnStateImageDoubleClick(id - kGpsImage0, services_.reloadSettings);
     }
@@ -325,9 +422,11 @@ void MainWindow::OnClose() {
     closing_ = true;
     // A recording in progress is kept, under the name it started with.
     track_.OnPanelClose(panel_.state().bRecordTrack);
+    panel_.state().bZooming = false;  // a zoom loop that is running ends with the window
     link_.CloseGPS();
     KillTimer(hwnd_, kReceiverTimer);
     link_.CloseGPS();
+    marker_.Unload();
     if (hwnd_) DestroyWindow(hwnd_);
 }
 

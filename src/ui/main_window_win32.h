@@ -4,12 +4,18 @@
 
 #include <functional>
 #include <map>
+#include <optional>
+#include <vector>
 
 #include "app/message_pump_win32.h"
 #include "gps/receiver_link.h"
+#include "gps/state_icons.h"
 #include "gps/serial_port_win32.h"
 #include "mapview/camera_view.h"
 #include "mapview/fix_cycle.h"
+#include "mapview/view_controls.h"
+#include "mapview/window_picker.h"
+#include "marker/marker_window_win32.h"
 #include "track/track_recorder.h"
 #include "ui/gdi_win32.h"
 #include "ui/panel.h"
@@ -48,7 +54,7 @@ public:
     double LeftTwips() override;
     double TopTwips() override;
     int32_t Handle() override;
-    bool FollowChecked() override { return true; }
+    bool FollowChecked() override;
 
     // PanelView
     void SetText(PanelControl control, std::string_view utf8) override;
@@ -65,6 +71,13 @@ private:
     void OnCommand(int id, int code);
     void OnTimer();
     void OnTrackSwitch();
+    void OnButtonPress(int id);
+    void OnButtonRelease(int id);
+    void ParkFocus();
+    static LRESULT CALLBACK ButtonProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                       DWORD_PTR self);
+    HWND CreatePictureButton(int id, DWORD kind, double left, double top, const StateIcon& picture,
+                             const char* tip);
     LRESULT OnControlColour(HDC dc, HWND control);
     void OnClose();
     void OnDestroy();
@@ -79,7 +92,10 @@ private:
     TwipsPerPixel twips_;
     Win32SerialPort port_;
     Win32MessagePump pump_;
+    MarkerWindow marker_;
     Panel panel_;
+    ViewControls views_;
+    std::optional<WindowPicker> picker_;
     DiskTrackFiles trackFiles_;
     TrackRecorder track_;
     ReceiverLink link_;
@@ -95,6 +111,8 @@ private:
     GdiObject<HFONT> stateFont_;
     GdiObject<HBITMAP> stateIcons_[3];
     GdiObject<HBITMAP> trackPicture_;
+    std::vector<GdiObject<HBITMAP>> pictures_;
+    std::map<int, HWND> buttons_;
     GdiObject<HBRUSH> black_;
     GdiObject<HBRUSH> stateBackground_;
     bool closing_ = false;

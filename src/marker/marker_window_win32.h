@@ -1,0 +1,45 @@
+#pragma once
+// frmCar: a tiny layered window whose black is see-through, showing the
+// vehicle as a red arrowhead over the map. Created on first use.
+#include <windows.h>
+
+#include "app/message_pump.h"
+#include "mapview/window_api.h"
+#include "marker/vehicle_marker.h"
+
+namespace qv {
+
+class MarkerWindow final : public VehicleMarker {
+public:
+    MarkerWindow(HINSTANCE instance, WindowApi& windows, MessagePump& pump)
+        : instance_(instance), windows_(windows), pump_(pump) {}
+    ~MarkerWindow() override { Unload(); }
+    MarkerWindow(const MarkerWindow&) = delete;
+    MarkerWindow& operator=(const MarkerWindow&) = delete;
+
+    void SetAzimuth(double degrees) override;
+    void SetNorth(bool north) override;
+    int32_t Handle() override;
+    void MoveTo(int32_t leftTwips, int32_t topTwips) override;
+    void Show() override;
+    void ShowCar(bool show) override;
+    void Unload();
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    void EnsureLoaded();
+    void InitOverlay();
+    void DrawCar(bool letEventsRun);
+
+    HINSTANCE instance_;
+    WindowApi& windows_;
+    MessagePump& pump_;
+    HWND hwnd_ = nullptr;
+    bool loaded_ = false;
+    bool drawing_ = false;
+    double azimuth_ = 0;
+    bool north_ = true;
+};
+
+}  // namespace qv
