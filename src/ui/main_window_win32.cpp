@@ -337,7 +337,6 @@ void MainWindow::OnCreate() {
 
     // The focus parking place: first in the tab order, its text means nothing.
     focusBox_ = CreateChild(L"EDIT", L"", WS_VISIBLE | WS_TABSTOP, kFocus, 1680, 480, 255, 285);
-    SetWindowPos(focusBox_, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 
     trackPicture_ = GdiObject<HBITMAP>(MakeBitmap(DrawTrackPicture()));
     trackSwitch_ = CreateChild(L"BUTTON", L"", WS_VISIBLE | BS_AUTOCHECKBOX | BS_PUSHLIKE | BS_BITMAP, kTrack, 2355,
@@ -364,6 +363,9 @@ void MainWindow::OnCreate() {
 
     HWND quit = CreateChild(L"BUTTON", L"X", WS_VISIBLE | BS_PUSHBUTTON, kQuit, 8760, 15, 375, 375);
     SendMessageW(quit, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
+
+    // The focus box lies under the 2D button, which hides it.
+    SetWindowPos(focusBox_, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 
     const char* stateTips[] = {gps_text::kTipNoReceiver, gps_text::kTipWeakSignal, gps_text::kTipReceiverOk};
     const PanelControl stateImages[] = {PanelControl::imgGPS0, PanelControl::imgGPS1, PanelControl::imgGPS2};

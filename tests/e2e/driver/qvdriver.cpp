@@ -11,6 +11,9 @@
 //   qvdriver dblclick TITLE ID             double-clicks the child with that id
 //   qvdriver click TITLE ID                clicks the button with that id (BM_CLICK)
 //   qvdriver checked TITLE ID              prints 1 when the check box with that id is checked, else 0
+//   qvdriver hold TITLE ID MS              presses the left button on the child with that id for MS milliseconds
+//   qvdriver rect HWND                     the window's screen rectangle: left top right bottom
+//   qvdriver layered CLASS                 colour key, alpha and flags of the first window of class CLASS
 #include <windows.h>
 
 #include <cstdio>
@@ -188,6 +191,40 @@ int Checked(const std::wstring& title, int id) {
     return 1;
 }
 
+int Hold(const std::wstring& title, int id, int ms) {
+    for (HWND w : Titled(title))
+        if (HWND c = GetDlgItem(w, id)) {
+            LPARAM at = MAKELPARAM(5, 5);
+            PostMessageW(c, WM_LBUTTONDOWN, MK_LBUTTON, at);
+            Sleep(static_cast<DWORD>(ms));
+            PostMessageW(c, WM_LBUTTONUP, 0, at);
+            return 0;
+        }
+    return 1;
+}
+
+int Rect(const std::wstring& handle) {
+    HWND h = reinterpret_cast<HWND>(static_cast<uintptr_t>(_wcstoui64(handle.c_str(), nullptr, 10)));
+    RECT r{};
+    if (!GetWindowRect(h, &r)) return 1;
+    Print(std::to_string(r.left) + " " + std::to_string(r.top) + " " + std::to_string(r.right) + " " +
+          std::to_string(r.bottom) + "\n");
+    return 0;
+}
+
+int Layered(const std::wstring& cls) {
+    HWND h = OfClass(cls);
+    if (!h) return 1;
+    COLORREF key = 0;
+    BYTE alpha = 0;
+    DWORD flags = 0;
+    if (!GetLayeredWindowAttributes(h, &key, &alpha, &flags)) return 1;
+    LONG ex = GetWindowLongW(h, GWL_EXSTYLE);
+    Print("key=" + std::to_string(key) + " alpha=" + std::to_string(alpha) + " flags=" + std::to_string(flags) +
+          " layered=" + std::to_string((ex & WS_EX_LAYERED) ? 1 : 0) + "\n");
+    return 0;
+}
+
 int Close(const std::wstring& cls) {
     HWND h = OfClass(cls);
     if (!h) return 1;
@@ -209,6 +246,9 @@ int wmain(int argc, wchar_t** argv) {
     if (a.size() == 3 && a[0] == L"dblclick") return DoubleClick(a[1], _wtoi(a[2].c_str()));
     if (a.size() == 3 && a[0] == L"click") return Click(a[1], _wtoi(a[2].c_str()));
     if (a.size() == 3 && a[0] == L"checked") return Checked(a[1], _wtoi(a[2].c_str()));
+    if (a.size() == 4 && a[0] == L"hold") return Hold(a[1], _wtoi(a[2].c_str()), _wtoi(a[3].c_str()));
+    if (a.size() == 2 && a[0] == L"rect") return Rect(a[1]);
+    if (a.size() == 2 && a[0] == L"layered") return Layered(a[1]);
     std::fputs("usage: qvdriver windows|wait|texts|press|info|close ...\n", stderr);
     return 2;
 }

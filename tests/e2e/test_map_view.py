@@ -1,0 +1,136 @@
+"""The marker over Google Earth's map, the zoom buttons and the window picker of the real Quorvane.exe."""
+import subprocess
+import time
+
+from harness import check, check_equal, journal, kill
+from test_receiver import GREY, RED, STATE, shown_picture
+from test_track import rmc
+
+ZOOM_IN, PICKER = 141, 147
+PURE_RED = (255, 0, 0)
+
+
+def rmc_course(course):
+    line = rmc(1, 30.0, 3.0).decode()
+    body = line[1:line.index("*")].replace(",30.0,45.0,", ",30.0,%.1f," % course)
+    checksum = 0
+    for ch in body:
+        checksum ^= ord(ch)
+    return ("$%s*%02X\r\n" % (body, checksum)).encode()
+
+
+def open_link(wine, name, port):
+    folder = wine.app_folder(name)
+    (folder / "Config.ini").write_bytes(b"[GPS]\r\nPort=%d\r\nSetting=4800,n,8,1\r\n" % port)
+    process = wine.launch(folder / "Quorvane.exe")
+    wine.wait_for(lambda: wine.window_info("QuorvanePanel"), 30, "the panel")
+    wine.driver("dblclick", "Quorvane", str(RED))
+    wine.wait_for(lambda: shown_picture(wine) == GREY, 10, "the link to open")
+    return process
+
+
+def map_rect(wine, log):
+    line = next(l for l in journal(log) if l.startswith("app.GetRenderHwnd() -> "))
+    return [int(v) for v in wine.driver("rect", line.rsplit(" ", 1)[1])[1].split()]
+
+
+def test_the_marker_sits_on_the_map_centre_and_turns_with_the_course(wine):
+    log = wine.install_standin()
+    serial = wine.serial_port(11)
+    process = None
+    try:
+        process = open_link(wine, "marker", 11)
+        serial.send(rmc_course(90.0))
+        marker = wine.wait_for(lambda: (wine.window_info("QuorvaneMarker") or {}).get("visible") and
+                               wine.window_info("QuorvaneMarker"), 10, "the marker window")
+        check_equal((marker["width"], marker["height"]), (32, 33), "marker size in pixels (480 x 495 twips)")
+        check_equal(marker["topmost"], 1, "marker top-most")
+        # Only the colour key is in force (Wine reports no alpha without LWA_ALPHA).
+        attributes = dict(item.split("=") for item in wine.driver("layered", "QuorvaneMarker")[1].split())
+        check_equal((attributes["key"], attributes["flags"], attributes["layered"]), ("0", "1", "1"),
+                    "layered, colour key black, LWA_COLORKEY only")
+        left, top, right, bottom = map_rect(wine, log)
+        cx, cy = (left + right) // 2, (top + bottom) // 2
+        check(abs(marker["left"] + 16 - cx) <= 1 and abs(marker["top"] + 16 - cy) <= 1,
+              f"marker centred on the map: {marker} for centre {cx},{cy}")
+        mx, my = marker["left"] + 16, marker["top"] + 16
+        time.sleep(1.2)  # at least two redraws
+        pic = wine.screenshot(wine.work / "marker-east.png")
+        check(pic.count(PURE_RED, marker["left"], marker["top"], marker["left"] + 32, marker["top"] + 33) > 40,
+              "a red arrowhead is drawn")
+        check(pic.count(PURE_RED, 0, 60, pic.width, pic.height) ==
+              pic.count(PURE_RED, marker["left"], marker["top"], marker["left"] + 32, marker["top"] + 33),
+              "red only inside the marker")
+        check_equal(pic.pixel(mx + 10, my), PURE_RED, "the tip points east at course 90")
+        check(pic.pixel(mx, my - 10) != PURE_RED, "nothing points north at course 90")
+        check(pic.pixel(marker["left"] + 1, marker["top"] + 1) != (0, 0, 0), "the black ground is see-through")
+
+        serial.send(rmc_course(0.0))
+        time.sleep(1.5)
+        pic = wine.screenshot(wine.work / "marker-north.png")
+        check_equal(pic.pixel(mx, my - 10), PURE_RED, "the tip points north at course 0")
+        check(pic.pixel(mx + 10, my) != PURE_RED, "nothing points east at course 0")
+    finally:
+        if process:
+            kill(process)
+        serial.close()
+        wine.stop_standin()
+
+
+def test_holding_zoom_in_sends_shrinking_eye_heights(wine):
+    log = wine.install_standin()
+    process = None
+    try:
+        folder = wine.app_folder("zoom")
+        (folder / "Config.ini").write_bytes(b"[GE]\r\nEyeHigh=5000\r\n")
+        process = wine.launch(folder / "Quorvane.exe")
+        wine.wait_for(lambda: wine.window_info("QuorvanePanel"), 30, "the panel")
+        time.sleep(1.5)
+        wine.driver("hold", "Quorvane", str(ZOOM_IN), "1400")
+        time.sleep(1)
+        lines = journal(log)
+        heights = [int(l.split(" = ")[1].split(" ")[0]) for l in lines if ".Range = " in l]
+        expected = [4375, 3828, 3350, 2931, 2565, 2244, 1964, 1718, 1503, 1315, 1151, 1007, 881, 771, 675, 591, 517,
+                    452, 400]
+        check(3 <= len(heights) <= 7, f"a step every 300 ms while held 1.4 s: {heights}")
+        check_equal(heights, expected[:len(heights)], "eye heights sent")
+        views = [l for l in lines if l.startswith("control.setView(")]
+        check_equal(len(views), len(heights), "one camera sent per step")
+        check(all(", 100) -> ok" in v for v in views), f"sent with speed 100: {views[:2]}")
+        time.sleep(1)
+        check_equal(len([l for l in journal(log) if ".Range = " in l]), len(heights), "no step after the release")
+    finally:
+        if process:
+            kill(process)
+        wine.stop_standin()
+
+
+def test_the_picker_shows_the_window_under_the_cursor(wine):
+    log = wine.install_standin()
+    process = None
+    try:
+        folder = wine.app_folder("picker")
+        process = wine.launch(folder / "Quorvane.exe")
+        panel = wine.wait_for(lambda: wine.window_info("QuorvanePanel"), 30, "the panel")
+        time.sleep(1.5)
+        env = wine.env
+        bx, by = panel["left"] + round((2730 + 187) / 15), panel["top"] + round((15 + 187) / 15)
+        left, top, right, bottom = map_rect(wine, log)
+        map_hwnd = next(l for l in journal(log) if l.startswith("app.GetRenderHwnd() -> ")).rsplit(" ", 1)[1]
+        xdo = lambda *a: subprocess.run(["xdotool", *a], env=env, check=True, timeout=30)
+        xdo("mousemove", "--sync", str(bx), str(by))
+        xdo("mousedown", "1")
+        time.sleep(0.5)
+        xdo("mousemove", str((left + right) // 2), str((top + bottom) // 2 + 100))
+        time.sleep(0.3)
+        xdo("mousemove", str((left + right) // 2 + 5), str((top + bottom) // 2 + 100))
+        text = wine.wait_for(lambda: wine.controls()[STATE][2].startswith("[") and wine.controls()[STATE], 5,
+                             "the picker's read-out")
+        check(text[1], "txtState shown while picking")
+        check_equal(text[2], f"[{map_hwnd}]EarthStandIn map", "handle and title of the window under the cursor")
+        xdo("mouseup", "1")
+        wine.wait_for(lambda: not wine.controls()[STATE][1], 5, "txtState hidden after the release")
+    finally:
+        if process:
+            kill(process)
+        wine.stop_standin()
