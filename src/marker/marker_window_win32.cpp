@@ -101,26 +101,22 @@ void MarkerWindow::Unload() {
     hwnd_ = nullptr;
 }
 
+// One device context and one pen per redraw, both given back before it ends.
 void MarkerWindow::DrawCar(bool letEventsRun) {
     if (!hwnd_ || drawing_) return;
     drawing_ = true;
+    HWND window = hwnd_;
+    WindowDc dc(window);
     RECT all;
-    ::GetClientRect(hwnd_, &all);
-    {
-        WindowDc clear(hwnd_);
-        if (clear.get()) FillRect(clear.get(), &all, GetSysColorBrush(COLOR_WINDOWTEXT));
-    }
+    if (dc.get() && ::GetClientRect(window, &all)) FillRect(dc.get(), &all, GetSysColorBrush(COLOR_WINDOWTEXT));
     if (letEventsRun) pump_.ProcessPending();  // the marker may move or turn meanwhile; the figure uses the new values
-    if (hwnd_) {
-        WindowDc dc(hwnd_);
-        int32_t w = 0, h = 0;
-        if (dc.get() && GetClientSize(windows_, FromHwnd(hwnd_), w, h)) {
-            GdiObject<HPEN> pen(CreatePen(PS_SOLID, 5, RGB(255, 0, 0)));
-            Selection use(dc.get(), pen.get());
-            auto path = ArrowheadPath(north_, azimuth_, w, h);
-            MoveToEx(dc.get(), path[0].x, path[0].y, nullptr);
-            for (size_t i = 1; i < path.size(); ++i) LineTo(dc.get(), path[i].x, path[i].y);
-        }
+    int32_t w = 0, h = 0;
+    if (hwnd_ == window && dc.get() && GetClientSize(windows_, FromHwnd(window), w, h)) {
+        GdiObject<HPEN> pen(CreatePen(PS_SOLID, 5, RGB(255, 0, 0)));
+        Selection use(dc.get(), pen.get());
+        auto path = ArrowheadPath(north_, azimuth_, w, h);
+        MoveToEx(dc.get(), path[0].x, path[0].y, nullptr);
+        for (size_t i = 1; i < path.size(); ++i) LineTo(dc.get(), path[i].x, path[i].y);
     }
     drawing_ = false;
 }

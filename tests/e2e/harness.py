@@ -49,7 +49,7 @@ class Wine:
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=300)
         subprocess.run(["wineserver", "-w"], env=self.env, timeout=120)
         # Keep one wineserver for the whole run: every start is then quick.
-        subprocess.Popen(["wineserver", "-p"], env=self.env)
+        subprocess.Popen(["wineserver", "-p"], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.drivers = self.c_drive / "qvtools"
         self.drivers.mkdir(parents=True, exist_ok=True)
         for tool in ("qvdriver.exe", "earthclient.exe"):
