@@ -6,10 +6,13 @@
 #include "app/message_pump.h"
 #include "mapview/window_api.h"
 #include "marker/vehicle_marker.h"
+#include "ui/window_base_win32.h"
 
 namespace qv {
 
-class MarkerWindow final : public VehicleMarker {
+class MarkerWindow final : public WindowBase<MarkerWindow>, public VehicleMarker {
+    friend class WindowBase<MarkerWindow>;
+
 public:
     MarkerWindow(HINSTANCE instance, WindowApi& windows, MessagePump& pump)
         : instance_(instance), windows_(windows), pump_(pump) {}
@@ -26,7 +29,6 @@ public:
     void Unload();
 
 private:
-    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void EnsureLoaded();
     void InitOverlay();
@@ -35,7 +37,6 @@ private:
     HINSTANCE instance_;
     WindowApi& windows_;
     MessagePump& pump_;
-    HWND hwnd_ = nullptr;
     bool loaded_ = false;
     bool drawing_ = false;
     double azimuth_ = 0;

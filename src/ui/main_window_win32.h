@@ -21,6 +21,7 @@
 #include "ui/panel.h"
 #include "ui/panel_view.h"
 #include "ui/twips_win32.h"
+#include "ui/window_base_win32.h"
 
 namespace qv {
 
@@ -36,7 +37,9 @@ struct PanelServices {
     std::function<void()> reloadSettings;
 };
 
-class MainWindow final : public PanelWindow, public PanelView, public CameraView {
+class MainWindow final : public WindowBase<MainWindow>, public PanelWindow, public PanelView, public CameraView {
+    friend class WindowBase<MainWindow>;
+
 public:
     MainWindow(HINSTANCE instance, const PanelServices& services);
     ~MainWindow() override;
@@ -65,7 +68,6 @@ public:
     void SetCameraView(double latitude, double longitude, bool tilted, double heading, bool north) override;
 
 private:
-    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void OnCreate();
     void OnCommand(int id, int code);
@@ -100,7 +102,6 @@ private:
     TrackRecorder track_;
     ReceiverLink link_;
     FixCycle cycle_;
-    HWND hwnd_ = nullptr;
     HWND tooltip_ = nullptr;
     HWND trackSwitch_ = nullptr;
     HWND testSwitch_ = nullptr;

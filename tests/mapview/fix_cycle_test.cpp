@@ -136,6 +136,69 @@ TEST_F(CycleFixture, RecordsMovedFixesWithGoodPrecisionOnly) {
     EXPECT_DOUBLE_EQ(track.lastLatitude(), 48.1333);  // the filter still follows
 }
 
+TEST_F(CycleFixture, PrecisionDecidesColourTrackAndCamera) {
+    struct {
+        const char* pdop;
+        uint32_t colour;
+        bool recorded, followed;
+        const char* text;
+    } cases[] = {{"8.0", kRed, false, true, "GPS精度 : 8.0"},    {"12.0", kRed, false, false, "GPS精度 : 12.0"},
+                 {"6.0", kYellow, true, true, "GPS精度 : 6.0"},  {"10.0", kRed, false, true, "GPS精度 : 10.0"},
+                 {"2.45", kYellow, true, true, "GPS精度 : 2.5"}};
+    view.bRecordTrack = true;
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.pdop);
+        track.BeginTrackKml();
+        char lat[32];
+        std::snprintf(lat, sizeof lat, "4807.%03d", 100 * ++n);  // far enough to make a point each time
+        Tick(std::string("$GPGSA,A,3,04,,,,,,,,,,,,") + c.pdop + ",1.0,1.0\r\n$GPRMC,123519,A," + lat +
+             ",N,01131.000,E,022.4,084.4,230394,,\r\n");
+        EXPECT_EQ(panel.texts[PanelControl::lblAzimuth], c.text);
+        EXPECT_EQ(panel.colours[PanelControl::lblAzimuth], c.colour);
+        EXPECT_EQ(track.document().points(), c.recorded ? 1u : 0u);
+        EXPECT_EQ(Flights().size(), c.followed ? 1u : 0u);
+        EXPECT_EQ(std::count(events.begin(), events.end(), "topmost 16448 on"), c.followed ? 1 : 0);  // the marker
+        EXPECT_EQ(panel.ShownStateImage(), 2);  // ShowGPSState either way
+    }
+}
+
+TEST_F(CycleFixture, HeadingUpTurnsTheCameraAndTheMarkerAlwaysGetsTheCourse) {
+    Tick(std::string(kRmcA) + "\r\n");
+    EXPECT_EQ(Flights(), (std::vector<std::string>{"fly 48.1173 11.5167 5000 0 0 0 100"}));
+    EXPECT_EQ(marker.azimuth, 84.4);
+    EXPECT_TRUE(marker.north);
+    view.bNorthUp = false;
+    view.b3D = true;  // following keeps the tilted view
+    Tick(std::string(kRmcA) + "\r\n");
+    EXPECT_EQ(Flights(), (std::vector<std::string>{"fly 48.1173 11.5167 5000 60 84.4 0 100"}));
+    EXPECT_EQ(marker.azimuth, 84.4);
+    EXPECT_FALSE(marker.north);
+}
+
+TEST_F(CycleFixture, UnlockedTheCameraAndMarkerAreLeftAlone) {
+    view.bLockMap = false;
+    Tick(std::string(kRmcA) + "\r\n");
+    EXPECT_TRUE(Flights().empty());
+    EXPECT_EQ(std::count(events.begin(), events.end(), "topmost 16448 on"), 0);
+    EXPECT_EQ(panel.texts[PanelControl::lblSpeed], "41.5km/h");
+}
+
+TEST_F(CycleFixture, TwoFixesInOneReadMoveTheCameraTwiceInOrder) {
+    std::string second = "$GPRMC,123520,A,4807.538,N,01131.000,E,022.4,084.4,230394,,";
+    Tick(std::string(kRmcA) + "\r\n" + second + "\r\n");
+    EXPECT_EQ(Flights(), (std::vector<std::string>{"fly 48.1173 11.5167 5000 0 0 0 100",
+                                                   "fly 48.1256 11.5167 5000 0 0 0 100"}));
+}
+
+TEST_F(CycleFixture, AFailingEarthLeavesThePanelWorking) {
+    static_cast<test::FakeEarthControl&>(*earth.control).failCalls = true;
+    Tick(std::string(kRmcA) + "\r\n");
+    EXPECT_EQ(panel.texts[PanelControl::lblTime], "20:35:19");
+    EXPECT_EQ(std::count(events.begin(), events.end(), "topmost 16448 on"), 1);  // the marker is still placed
+    EXPECT_EQ(panel.ShownStateImage(), 2);
+}
+
 TEST_F(CycleFixture, UnknownMapWindowIsAskedForAndEndsTheTick) {
     earth.bGotMapWnd = false;
     Tick(std::string(kRmcA) + "\r\n" + kRmcA + "\r\n");
