@@ -19,9 +19,9 @@ def rmc_course(course):
     return ("$%s*%02X\r\n" % (body, checksum)).encode()
 
 
-def open_link(wine, name, port):
+def open_link(wine, name, port, more=b""):
     folder = wine.app_folder(name)
-    (folder / "Config.ini").write_bytes(b"[GPS]\r\nPort=%d\r\nSetting=4800,n,8,1\r\n" % port)
+    (folder / "Config.ini").write_bytes(b"[GPS]\r\nPort=%d\r\nSetting=4800,n,8,1\r\n" % port + more)
     process = wine.launch(folder / "Quorvane.exe")
     wine.wait_for(lambda: wine.window_info("QuorvanePanel"), 30, "the panel")
     wine.driver("dblclick", "Quorvane", str(RED))
