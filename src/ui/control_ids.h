@@ -25,5 +25,6 @@ inline constexpr int kFlat = 145;         // opt3D(0)
 inline constexpr int kTilted = 146;       // opt3D(1)
 inline constexpr int kPicker = 147;       // cmdSetMapWnd
 inline constexpr int kTool = 148;         // cmdTool
+inline constexpr int kAbout = 150;        // imgAbout, the logo
 
 }  // namespace qv::control_id

@@ -5,6 +5,7 @@
 #include "app/text_codec.h"
 #include "gps/gps_texts.h"
 #include "gps/state_icons.h"
+#include "ui/about_box_win32.h"
 #include "ui/button_pictures.h"
 
 #include <windowsx.h>
@@ -323,6 +324,12 @@ void MainWindow::OnCreate() {
     // A test hook nobody sees: while checked, each tick also runs the track simulation.
     testSwitch_ = CreateChild(L"BUTTON", L"", BS_AUTOCHECKBOX, kTest, 600, 240, 255, 255);
 
+    // The logo; a double click opens the about box.
+    logo_ = GdiObject<HBITMAP>(MakeLogoBitmap());
+    HWND logo = CreateChild(L"STATIC", nullptr, WS_VISIBLE | SS_BITMAP | SS_CENTERIMAGE | SS_NOTIFY, kAbout, 15, 15,
+                            1590, 750);
+    SendMessageW(logo, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(logo_.get()));
+
     // The view controls, in two rows.
     CreatePictureButton(kHeadingUp, BS_AUTORADIOBUTTON | BS_PUSHLIKE | WS_GROUP, 1620, 15, DrawHeadingUpPicture(),
                         "路随车转(前方向上)");
@@ -368,6 +375,8 @@ void MainWindow::OnCommand(int id, int code) {
         views_.On3DClick(SendMessageW(buttons_[kTilted], BM_GETCHECK, 0, 0) == BST_CHECKED);
     } else if ((id == kHeadingUp || id == kNorthUp) && code == BN_CLICKED) {
         views_.OnNorthClick(SendMessageW(buttons_[kNorthUp], BM_GETCHECK, 0, 0) == BST_CHECKED);
+    } else if (id == kAbout && code == STN_DBLCLK) {
+        ShowAboutBox(instance_, hwnd_);
     } else if (id >= kGpsImage0 && id <= kGpsImage2 && code == STN_DBLCLK) {
         link_.OnStateImageDoubleClick(id - kGpsImage0, services_.reloadSettings);
     }

@@ -112,6 +112,7 @@ private:
     GdiObject<HFONT> stateFont_;
     GdiObject<HBITMAP> stateIcons_[3];
     GdiObject<HBITMAP> trackPicture_;
+    GdiObject<HBITMAP> logo_;
     std::vector<GdiObject<HBITMAP>> pictures_;
     std::map<int, HWND> buttons_;
     GdiObject<HBRUSH> black_;

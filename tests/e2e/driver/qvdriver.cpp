@@ -136,9 +136,10 @@ int Info(const std::wstring& cls) {
     GetWindowRect(h, &r);
     LONG ex = GetWindowLongW(h, GWL_EXSTYLE);
     char b[200];
-    std::snprintf(b, sizeof b, "hwnd=%s left=%ld top=%ld width=%ld height=%ld visible=%d topmost=%d screen=%d\n",
+    std::snprintf(b, sizeof b,
+                  "hwnd=%s left=%ld top=%ld width=%ld height=%ld visible=%d topmost=%d screen=%d enabled=%d\n",
                   Hex(h).c_str(), r.left, r.top, r.right - r.left, r.bottom - r.top, IsWindowVisible(h) ? 1 : 0,
-                  (ex & WS_EX_TOPMOST) ? 1 : 0, GetSystemMetrics(SM_CXSCREEN));
+                  (ex & WS_EX_TOPMOST) ? 1 : 0, GetSystemMetrics(SM_CXSCREEN), IsWindowEnabled(h) ? 1 : 0);
     Print(b);
     return 0;
 }
