@@ -89,7 +89,7 @@ private:
               ES_MULTILINE | ES_READONLY | WS_VSCROLL, 11, 120, 2760, 6735, 1095, text);
         Child(L"EDIT", L"Web:", ES_READONLY, 12, 120, 3720, 1815, 285, text);
         web_ = Child(L"STATIC", kProductWebSite, SS_LEFT | SS_NOTIFY, kWeb, 600, 3720, 6255, 285, text);
-        Child(L"STATIC", L"感谢所有试用并反馈问题的驾驶员朋友。Thanks to every driver who tried it and told us what broke.",
+        Child(L"STATIC", L"感谢所有试用并反馈问题的驾驶员朋友。",
               SS_LEFT, 13, 120, 4320, 6765, 225, text);
         Child(L"STATIC", L"2008-8-20", SS_LEFT, 14, 3480, 4680, 3285, 225, text);
         HWND ok = Child(L"BUTTON", L"OK", BS_DEFPUSHBUTTON | WS_TABSTOP, kOk, 5520, 5040, 1260, 345, text);
