@@ -17,8 +17,8 @@ def cpu_seconds(pid):
     return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
 
 
-def pid_of(name):
-    out = subprocess.run(["pgrep", "-f", name], stdout=subprocess.PIPE, text=True).stdout.split()
+def pid_of(pattern):
+    out = subprocess.run(["pgrep", "-f", pattern], stdout=subprocess.PIPE, text=True).stdout.split()
     return int(out[0]) if out else None
 
 
@@ -32,7 +32,7 @@ def main():
         process = wine.launch(wine.app_folder("idle") / "Quorvane.exe")
         wine.wait_for(lambda: wine.window_info("QuorvanePanel"), 30, "the panel")
         time.sleep(5)
-        standin = pid_of("EarthStandIn.exe")
+        standin = pid_of(r"standin\\EarthStandIn\.exe")  # the one COM started in this prefix
         q0, s0 = cpu_seconds(process.pid), cpu_seconds(standin) if standin else 0
         time.sleep(60)
         q1, s1 = cpu_seconds(process.pid), cpu_seconds(standin) if standin else 0
