@@ -203,7 +203,10 @@ void MainWindow::OnButtonRelease(int id) {
 void MainWindow::SetTextColour(PanelControl control, uint32_t rgb) {
     auto it = controls_.find(control);
     if (it == controls_.end()) return;
-    textColours_[it->second] = FromRgb(rgb);
+    COLORREF colour = FromRgb(rgb);
+    auto& current = textColours_[it->second];
+    if (current == colour) return;  // repainting every second would only flicker
+    current = colour;
     InvalidateRect(it->second, nullptr, TRUE);
 }
 

@@ -1,0 +1,82 @@
+#!/usr/bin/env python3
+"""The main job, for a person to watch: Quorvane.exe under Wine with the
+stand-in Earth and a simulated receiver replaying tools/drive.nmea in real
+time, recording the track. On your display if there is one (until you close
+the panel); else headless for a minute, with screenshots in out/."""
+import os
+import subprocess
+import sys
+import threading
+import time
+from pathlib import Path
+
+ROOT = Path(__file__).resolve().parents[1]
+sys.path.insert(0, str(ROOT / "tests" / "e2e"))
+from harness import Wine, kill  # noqa: E402
+
+RED, TRACK = 110, 130
+
+
+def main():
+    headless = not os.environ.get("DISPLAY") or subprocess.run(
+        ["xdpyinfo"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode != 0
+    wine = Wine(ROOT / "build" / "windows", ROOT / "build" / "run")
+    if not headless:
+        wine._start_xvfb = lambda: wine.env.__setitem__("DISPLAY", os.environ["DISPLAY"])
+    wine.start()
+    out = ROOT / "out"
+    out.mkdir(exist_ok=True)
+    process = None
+    try:
+        journal = wine.install_standin()
+        folder = wine.app_folder("Quorvane")
+        (folder / "Config.ini").write_bytes(
+            b"[GE]\r\nEyeHigh=1500\r\n[GPS]\r\nPort=5\r\nSetting=4800,n,8,1\r\nTimeZone=8\r\n"
+            b"[Track]\r\nTrackTempFile=C:\\qv\\Quorvane\\TrackTemp.kml\r\nPrecisionInTrack=0.0002\r\n"
+            b"[Log]\r\nWriteLog=1\r\n")
+        serial = wine.serial_port(5)
+        process = wine.launch(folder / "Quorvane.exe")
+        wine.wait_for(lambda: wine.window_info("QuorvanePanel"), 60, "the panel")
+        time.sleep(2)
+        wine.driver("dblclick", "Quorvane", str(RED))  # what the user does first: connect the receiver
+        time.sleep(1)
+        wine.driver("click", "Quorvane", str(TRACK))  # and record the drive
+        lines = [l + b"\n" for l in (ROOT / "tools" / "drive.nmea").read_bytes().split(b"\n") if l]
+        seconds = [lines[i:i + 3] for i in range(0, len(lines), 3)]
+        stop = threading.Event()
+
+        def play():
+            for group in seconds:
+                if stop.is_set():
+                    return
+                serial.send(b"".join(group))
+                time.sleep(1)
+
+        player = threading.Thread(target=play, daemon=True)
+        player.start()
+        print(f"run: Quorvane.exe in {folder} on display {wine.env['DISPLAY']}; the drive plays for "
+              f"{len(seconds)} s", flush=True)
+        if headless:
+            for n in range(1, 4):
+                time.sleep(20)
+                wine.screenshot(out / f"run-{n}.png")
+                print(f"run: screenshot out/run-{n}.png", flush=True)
+            stop.set()
+            wine.driver("click", "Quorvane", str(TRACK))  # stop recording: the track is saved
+            time.sleep(1)
+        else:
+            process.wait()
+        for track in folder.glob("Track_*.kml"):
+            print(f"run: recorded {track}")
+        print("run: the stand-in Earth's last calls:")
+        for line in journal.read_text("utf-8").splitlines()[-4:]:
+            print("    " + line)
+        serial.close()
+    finally:
+        if process:
+            kill(process)
+        wine.stop()
+
+
+if __name__ == "__main__":
+    main()
