@@ -14,6 +14,7 @@
 //   qvdriver hold TITLE ID MS              presses the left button on the child with that id for MS milliseconds
 //   qvdriver rect HWND                     the window's screen rectangle: left top right bottom
 //   qvdriver layered CLASS                 colour key, alpha and flags of the first window of class CLASS
+//   qvdriver toolwindow                    builds the program's inert tool dialog here and prints its layout in twips
 #include <windows.h>
 
 #include <cstdio>
@@ -21,6 +22,7 @@
 #include <vector>
 
 #include "app/text_codec.h"
+#include "ui/tool_window_win32.h"
 
 namespace {
 
@@ -226,6 +228,34 @@ int Layered(const std::wstring& cls) {
     return 0;
 }
 
+int ToolWindow() {
+    HWND dialog = qv::CreateToolWindow(GetModuleHandleW(nullptr));
+    if (!dialog) return 1;
+    HDC dc = GetDC(nullptr);
+    double tx = 1440.0 / GetDeviceCaps(dc, LOGPIXELSX), ty = 1440.0 / GetDeviceCaps(dc, LOGPIXELSY);
+    ReleaseDC(nullptr, dc);
+    RECT client{};
+    GetClientRect(dialog, &client);
+    LONG style = GetWindowLongW(dialog, GWL_STYLE);
+    char b[160];
+    std::snprintf(b, sizeof b, "dialog %.0f %.0f visible=%d minimize=%d maximize=%d\n", client.right * tx,
+                  client.bottom * ty, IsWindowVisible(dialog) ? 1 : 0, (style & WS_MINIMIZEBOX) ? 1 : 0,
+                  (style & WS_MAXIMIZEBOX) ? 1 : 0);
+    Print(qv::WideToUtf8(TextOf(dialog)) + "\n" + b);
+    for (HWND c = GetWindow(dialog, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+        RECT r{};
+        GetWindowRect(c, &r);
+        MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
+        LOGFONTW font{};
+        GetObjectW(reinterpret_cast<HFONT>(SendMessageW(c, WM_GETFONT, 0, 0)), sizeof font, &font);
+        std::snprintf(b, sizeof b, "\t%.0f %.0f %.0f %.0f weight=%ld\n", r.left * tx, r.top * ty,
+                      (r.right - r.left) * tx, (r.bottom - r.top) * ty, font.lfWeight);
+        Print(qv::WideToUtf8(ClassOf(c)) + "\t" + qv::WideToUtf8(TextOf(c)) + b);
+    }
+    DestroyWindow(dialog);
+    return 0;
+}
+
 int Close(const std::wstring& cls) {
     HWND h = OfClass(cls);
     if (!h) return 1;
@@ -250,6 +280,7 @@ int wmain(int argc, wchar_t** argv) {
     if (a.size() == 4 && a[0] == L"hold") return Hold(a[1], _wtoi(a[2].c_str()), _wtoi(a[3].c_str()));
     if (a.size() == 2 && a[0] == L"rect") return Rect(a[1]);
     if (a.size() == 2 && a[0] == L"layered") return Layered(a[1]);
+    if (a.size() == 1 && a[0] == L"toolwindow") return ToolWindow();
     std::fputs("usage: qvdriver windows|wait|texts|press|info|close ...\n", stderr);
     return 2;
 }
