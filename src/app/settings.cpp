@@ -52,9 +52,16 @@ void Apply(AppSettings& settings, const SettingEntry& entry, const std::string& 
 std::span<const SettingEntry> SettingsTable() { return kTable; }
 
 void LoadSettings(AppSettings& settings, std::string_view exeFolder, const ProfileReader& profile) {
+    std::string folder(exeFolder);
+    if (folder.empty() || folder.back() != kPathSeparator) folder += kPathSeparator;
+    LoadSettingsFrom(settings, exeFolder, folder + "Config.ini", profile);
+}
+
+void LoadSettingsFrom(AppSettings& settings, std::string_view exeFolder, const std::string& configFile,
+                      const ProfileReader& profile) {
     settings.AppPath = std::string(exeFolder);
     if (settings.AppPath.empty() || settings.AppPath.back() != kPathSeparator) settings.AppPath += kPathSeparator;
-    settings.ConfigFile = settings.AppPath + "Config.ini";
+    settings.ConfigFile = configFile;
     settings.LogFile = settings.AppPath + "Log.txt";
     for (const SettingEntry& entry : kTable) {
         std::string ansi = profile.ReadString(settings.ConfigFile, entry.section, entry.key, entry.lookupDefault,

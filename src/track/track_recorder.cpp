@@ -42,6 +42,10 @@ bool TrackRecorder::TrackFilter(double longitude, double latitude) {
 
 void TrackRecorder::AppendTrackPoint(double longitude, double latitude, double altitude) {
     document_.AppendPoint(longitude, latitude, altitude);
+    if (onPoint_) {
+        std::string line = CoordinateLine(longitude, latitude, altitude);
+        onPoint_(std::string_view(line).substr(0, line.size() - 2));
+    }
 }
 
 bool TrackRecorder::ShowTrack() {

@@ -65,6 +65,11 @@ public:
     // time (the receiver tick goes on during its pauses).
     void SimulateTrack(const Simulation& with);
 
+    // Called with each coordinate line (without its CR LF) as it is added.
+    void SetPointObserver(std::function<void(std::string_view)> observer) { onPoint_ = std::move(observer); }
+    // Where the recording in progress will be saved.
+    void SetKmlFile(std::string path) { kmlFile_ = std::move(path); }
+
     const KmlDocument& document() const { return document_; }
     const std::string& kmlFile() const { return kmlFile_; }
     double lastLongitude() const { return lastLongitude_; }
@@ -80,6 +85,7 @@ private:
     double lastLongitude_ = 0;
     double lastLatitude_ = 0;
     bool simulating_ = false;
+    std::function<void(std::string_view)> onPoint_;
 };
 
 }  // namespace qv
