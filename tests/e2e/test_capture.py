@@ -1,5 +1,8 @@
 """Quorvane's main job end to end: a real receiver's capture at 4800 baud in real time."""
+import subprocess
+import tempfile
 import time
+from pathlib import Path
 
 from harness import ROOT, capture_lines, check, check_equal, journal, kill
 from nmea_model import Model, one_decimal
@@ -58,6 +61,18 @@ def test_a_capture_is_followed_shown_and_recorded(wine):
         body = data.split(b"<coordinates>\r\n", 1)[1].split(b"\r\n\r\n</coordinates>", 1)[0]
         got_points = [tuple(p.decode().split(",")) for p in body.split(b"\r\n") if p]
         check_equal(got_points, model.points, "track points: moved fixes with PDOP at most 6")
+
+        # quorvane-replay turns the same capture into the same file, but for the time the track was begun.
+        with tempfile.TemporaryDirectory() as scratch:
+            config, kml = Path(scratch) / "Config.ini", Path(scratch) / "replayed.kml"
+            config.write_bytes(b"[Track]\r\nPrecisionInTrack=0.0001\r\n")
+            replay = wine.build.parent / "native" / "quorvane-replay"
+            subprocess.run([str(replay), "--config", str(config), "--kml", str(kml), "--journal", "/dev/null",
+                            str(CAPTURE)], check=True)
+            replayed = kml.read_bytes()
+        strip = lambda b: b.split(b"</name>", 1)[1]
+        check_equal(strip(replayed), strip(data), "the replayed track and the one the program recorded")
+        check_equal(len(replayed), len(data), "same size")
     finally:
         if process:
             kill(process)
