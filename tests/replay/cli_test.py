@@ -1,5 +1,7 @@
 #!/usr/bin/env python3
 """quorvane-replay as a command: its exit status, its messages and its outputs."""
+import os
+import pty
 import subprocess
 import sys
 import tempfile
@@ -44,6 +46,27 @@ def main():
         kml = (work / "t.kml").read_bytes() if (work / "t.kml").exists() else b""
         check("--kml saves the recording", kml.startswith(b"<?xml") and kml.endswith(b"</kml>\r\n") and
               kml.count(b"\r\n") - 21 == out.count("\ntrack "), f"{len(kml)} bytes")
+        # A long replay tells its progress on a terminal, and only there.
+        (work / "long.log").write_bytes((CAPTURES / "haicom-305N.log").read_bytes() * 1500)
+        master, slave = pty.openpty()
+        p = subprocess.Popen([tool, "--bytes-per-tick", "1", "--journal", os.devnull, str(work / "long.log")],
+                             stdout=subprocess.DEVNULL, stderr=slave)
+        os.close(slave)
+        shown = b""
+        while True:
+            try:
+                chunk = os.read(master, 4096)
+            except OSError:
+                break
+            if not chunk:
+                break
+            shown += chunk
+        p.wait()
+        os.close(master)
+        check("progress on a terminal for a long replay", p.returncode == 0 and b"replaying" in shown and
+              b"done" in shown, repr(shown[-200:]))
+        r = run("--bytes-per-tick", "1", "--journal", os.devnull, work / "long.log")
+        check("no progress when standard error is not a terminal", r.returncode == 0 and r.stderr == b"", repr(r.stderr))
     print(f"replay tool: {passed} passed, {failed} failed")
     return 1 if failed else 0
 
