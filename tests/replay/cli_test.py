@@ -47,7 +47,7 @@ def main():
         check("--kml saves the recording", kml.startswith(b"<?xml") and kml.endswith(b"</kml>\r\n") and
               kml.count(b"\r\n") - 21 == out.count("\ntrack "), f"{len(kml)} bytes")
         # A long replay tells its progress on a terminal, and only there.
-        (work / "long.log").write_bytes((CAPTURES / "haicom-305N.log").read_bytes() * 1500)
+        (work / "long.log").write_bytes((CAPTURES / "haicom-305N.log").read_bytes() * 5000)  # several seconds at a byte a tick
         master, slave = pty.openpty()
         p = subprocess.Popen([tool, "--bytes-per-tick", "1", "--journal", os.devnull, str(work / "long.log")],
                              stdout=subprocess.DEVNULL, stderr=slave)
