@@ -10,13 +10,8 @@
 
 namespace {
 
-std::string WithChecksum(const std::string& body) {
-    unsigned sum = 0;
-    for (size_t i = 1; i < body.size(); ++i) sum ^= static_cast<unsigned char>(body[i]);
-    char hex[8];
-    std::snprintf(hex, sizeof hex, "*%02X\r\n", sum);
-    return body + hex;
-}
+std::string WithChecksum(const std::string& body) { return qv::NmeaSentence(body.substr(1)) + "
+"; }
 
 // One second of output per step: RMC, GGA, GSA, three GSV pages, VTG.
 std::string MakeLog(int seconds) {

@@ -11,17 +11,13 @@
 #include <vector>
 
 #include "gps/line_splitter.h"
+#include "gps/nmea.h"
 #include "mapview/fix_cycle.h"
 
 namespace {
 
-std::string WithChecksum(const std::string& body) {
-    unsigned sum = 0;
-    for (size_t i = 1; i < body.size(); ++i) sum ^= static_cast<unsigned char>(body[i]);
-    char hex[8];
-    std::snprintf(hex, sizeof hex, "*%02X\r\n", sum);
-    return body + hex;
-}
+std::string WithChecksum(const std::string& body) { return qv::NmeaSentence(body.substr(1)) + "
+"; }
 
 struct Port final : qv::SerialPort {
     std::deque<std::string> chunks;

@@ -138,9 +138,25 @@ bool NmeaChecksumOk(std::string_view line) {
     if (tail.size() != 2) return false;
     int hi = HexDigit(tail[0]), lo = HexDigit(tail[1]);
     if (hi < 0 || lo < 0) return false;
+    size_t begin = line.find('$') + 1;
+    return NmeaChecksum(line.substr(begin, star > begin ? star - begin : 0)) == static_cast<unsigned>(hi * 16 + lo);
+}
+
+unsigned NmeaChecksum(std::string_view body) {
     unsigned sum = 0;
-    for (size_t i = line.find('$') + 1; i < star; ++i) sum ^= static_cast<unsigned char>(line[i]);
-    return sum == static_cast<unsigned>(hi * 16 + lo);
+    for (char c : body) sum ^= static_cast<unsigned char>(c);
+    return sum;
+}
+
+std::string NmeaSentence(std::string_view body) {
+    static const char kHex[] = "0123456789ABCDEF";
+    unsigned sum = NmeaChecksum(body);
+    std::string s = "$";
+    s += body;
+    s += '*';
+    s += kHex[sum >> 4];
+    s += kHex[sum & 15];
+    return s;
 }
 
 NmeaOutcome ParseNmea(std::string_view line, int32_t timeZone, GpsFix& fix) {

@@ -1,6 +1,7 @@
 #pragma once
 // Decoding of the receiver's "$GP" sentences into GpsFix.
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "gps/gps_fix.h"
@@ -27,6 +28,11 @@ struct NmeaOutcome {
     NmeaError error = NmeaError::None;
     bool failed() const { return error != NmeaError::None; }
 };
+
+// The XOR of the characters of a sentence body (what lies between '$' and '*').
+unsigned NmeaChecksum(std::string_view body);
+// "$" + body + "*hh" with the body's checksum, as a receiver sends it (no line end).
+std::string NmeaSentence(std::string_view body);
 
 // True when the line has no "*hh" checksum, or when the checksum matches the
 // XOR of the characters between '$' and '*'.

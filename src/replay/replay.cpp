@@ -35,12 +35,6 @@ private:
     bool announced_ = false;
 };
 
-const char* Name(PanelControl c) {
-    static const char* names[] = {"txtState",     "imgGPS0",  "imgGPS1",    "imgGPS2", "lblLongitude",
-                                  "lblLatitude", "lblSpeed", "lblAzimuth", "lblHigh", "lblTime"};
-    return names[static_cast<int>(c)];
-}
-
 // The panel: only changes are journaled.
 class JournalPanel final : public PanelView {
 public:
@@ -55,13 +49,13 @@ public:
         auto it = texts_.find(c);
         if (it != texts_.end() && it->second == text) return;
         texts_[c] = std::string(text);
-        journal_.Event(std::string("text ") + Name(c) + " " + std::string(text));
+        journal_.Event(std::string("text ") + PanelControlName(c) + " " + std::string(text));
     }
     void SetVisible(PanelControl c, bool v) override {
         auto it = visible_.find(c);
         if (it != visible_.end() && it->second == v) return;
         visible_[c] = v;
-        journal_.Event(std::string(v ? "show " : "hide ") + Name(c));
+        journal_.Event(std::string(v ? "show " : "hide ") + PanelControlName(c));
     }
     void SetTextColour(PanelControl c, uint32_t rgb) override {
         auto it = colours_.find(c);
@@ -69,7 +63,7 @@ public:
         colours_[c] = rgb;
         char hex[16];
         std::snprintf(hex, sizeof hex, "%06X", rgb);
-        journal_.Event(std::string("colour ") + Name(c) + " " + hex);
+        journal_.Event(std::string("colour ") + PanelControlName(c) + " " + hex);
     }
 
 private:

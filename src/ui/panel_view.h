@@ -18,6 +18,13 @@ enum class PanelControl {
     lblTime,
 };
 
+// The control's name as the program and its journals write it ("lblTime").
+inline const char* PanelControlName(PanelControl c) {
+    static const char* const kNames[] = {"txtState",     "imgGPS0",  "imgGPS1",    "imgGPS2", "lblLongitude",
+                                         "lblLatitude", "lblSpeed", "lblAzimuth", "lblHigh", "lblTime"};
+    return kNames[static_cast<int>(c)];
+}
+
 class PanelView {
 public:
     virtual ~PanelView() = default;

@@ -10,13 +10,7 @@ namespace qv {
 namespace {
 
 // Appends the right checksum, as a receiver does.
-std::string WithChecksum(const std::string& body) {
-    unsigned sum = 0;
-    for (size_t i = 1; i < body.size(); ++i) sum ^= static_cast<unsigned char>(body[i]);
-    char hex[8];
-    std::snprintf(hex, sizeof hex, "*%02X", sum);
-    return body + hex;
-}
+std::string WithChecksum(const std::string& body) { return NmeaSentence(body.substr(1)); }
 
 // A fix whose every field is set, so that any write shows.
 GpsFix Marked() {

@@ -302,11 +302,7 @@ public:
         }
         return count == 1 ? shown : -2;
     }
-    static std::string Name(PanelControl c) {
-        static const char* names[] = {"txtState", "imgGPS0", "imgGPS1", "imgGPS2", "lblLongitude",
-                                      "lblLatitude", "lblSpeed", "lblAzimuth", "lblHigh", "lblTime"};
-        return names[static_cast<int>(c)];
-    }
+    static std::string Name(PanelControl c) { return PanelControlName(c); }
     std::map<PanelControl, std::string> texts;
     std::map<PanelControl, bool> visible;
     std::map<PanelControl, uint32_t> colours;
