@@ -10,8 +10,7 @@
 
 namespace {
 
-std::string WithChecksum(const std::string& body) { return qv::NmeaSentence(body.substr(1)) + "
-"; }
+std::string WithChecksum(const std::string& body) { return qv::NmeaSentence(body.substr(1)) + "\r\n"; }
 
 // One second of output per step: RMC, GGA, GSA, three GSV pages, VTG.
 std::string MakeLog(int seconds) {

@@ -16,8 +16,7 @@
 
 namespace {
 
-std::string WithChecksum(const std::string& body) { return qv::NmeaSentence(body.substr(1)) + "
-"; }
+std::string WithChecksum(const std::string& body) { return qv::NmeaSentence(body.substr(1)) + "\r\n"; }
 
 struct Port final : qv::SerialPort {
     std::deque<std::string> chunks;
