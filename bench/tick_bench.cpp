@@ -69,8 +69,8 @@ struct Marker final : qv::VehicleMarker {
     void ShowCar(bool) override {}
 };
 struct NoFiles final : qv::TrackFiles {
-    bool Write(const std::string&, std::string_view, std::string_view) override { return true; }
-    bool Replace(const std::string&, std::string_view, std::string_view) override { return true; }
+    bool WriteTrack(const std::string&, std::string_view, std::string_view) override { return true; }
+    bool WriteTemporary(const std::string&, std::string_view, std::string_view) override { return true; }
 };
 
 }  // namespace

@@ -163,10 +163,10 @@ private:
 // The temporary file is not written offline; the saved track is.
 class ReplayFiles final : public TrackFiles {
 public:
-    bool Write(const std::string& path, std::string_view head, std::string_view tail) override {
-        return disk_.Write(path, head, tail);
+    bool WriteTrack(const std::string& path, std::string_view head, std::string_view tail) override {
+        return disk_.WriteTrack(path, head, tail);
     }
-    bool Replace(const std::string&, std::string_view, std::string_view) override { return true; }
+    bool WriteTemporary(const std::string&, std::string_view, std::string_view) override { return true; }
 
 private:
     DiskTrackFiles disk_;
@@ -226,7 +226,7 @@ ReplayResult Replay(const std::string& text, const ReplayOptions& options, const
     }
     if (options.record) {
         DiskTrackFiles disk;
-        result.kmlSaved = disk.Write(options.kmlFile, track.document().head(), track.document().tail());
+        result.kmlSaved = disk.WriteTrack(options.kmlFile, track.document().head(), track.document().tail());
     }
     return result;
 }

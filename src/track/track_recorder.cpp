@@ -8,11 +8,11 @@
 
 namespace qv {
 
-bool DiskTrackFiles::Write(const std::string& path, std::string_view head, std::string_view tail) {
-    return WriteParts(path, {head, "\r\n", tail, "\r\n"});
+bool DiskTrackFiles::WriteTrack(const std::string& path, std::string_view head, std::string_view tail) {
+    return ReplaceFileWith(path, {head, "\r\n", tail, "\r\n"});
 }
 
-bool DiskTrackFiles::Replace(const std::string& path, std::string_view head, std::string_view tail) {
+bool DiskTrackFiles::WriteTemporary(const std::string& path, std::string_view head, std::string_view tail) {
     return ReplaceFileWith(path, {head, "\r\n", tail, "\r\n"});
 }
 
@@ -57,10 +57,19 @@ bool TrackRecorder::ShowTrack() {
 
 void TrackRecorder::SaveTrackTemp() {
     if (settings_.TrackTempFile.empty()) return;
-    files_.Replace(settings_.TrackTempFile, document_.head(), document_.tail());
+    files_.WriteTemporary(settings_.TrackTempFile, document_.head(), document_.tail());
 }
 
-void TrackRecorder::SaveTrackKml() { files_.Write(kmlFile_, document_.head(), document_.tail()); }
+void TrackRecorder::SaveTrackKml() {
+    // What could not be written is kept and tried again.
+    if (!files_.WriteTrack(kmlFile_, document_.head(), document_.tail()))
+        unsaved_.push_back({kmlFile_, std::string(document_.head()), std::string(document_.tail())});
+}
+
+bool TrackRecorder::RetryUnsavedTracks() {
+    std::erase_if(unsaved_, [&](const Unsaved& u) { return files_.WriteTrack(u.path, u.head, u.tail); });
+    return unsaved_.empty();
+}
 
 void TrackRecorder::BeginTrackKml() { document_.Begin(clock_.Now()); }
 
@@ -77,6 +86,7 @@ std::string TrackRecorder::OnTrackSwitch(bool checked, bool& bRecordTrack) {
 
 void TrackRecorder::OnPanelClose(bool bRecordTrack) {
     if (bRecordTrack) SaveTrackKml();
+    RetryUnsavedTracks();
 }
 
 void TrackRecorder::SimulateTrack(const Simulation& with) {

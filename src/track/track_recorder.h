@@ -3,6 +3,7 @@
 // temporary file Google Earth reloads after every point, and the saved track.
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "app/message_pump.h"
 #include "app/run_log.h"
@@ -21,15 +22,17 @@ inline constexpr char kTipStopTrack[] = "停止记录轨迹";
 class TrackFiles {
 public:
     virtual ~TrackFiles() = default;
-    virtual bool Write(const std::string& path, std::string_view head, std::string_view tail) = 0;
-    // Replaces the file in one step, so a reader never sees half a document.
-    virtual bool Replace(const std::string& path, std::string_view head, std::string_view tail) = 0;
+    // Both write the document head, CR LF, tail, CR LF and replace the file in
+    // one step: a reader never sees half a document, and a full disk never
+    // leaves half a track where a whole one was expected.
+    virtual bool WriteTrack(const std::string& path, std::string_view head, std::string_view tail) = 0;
+    virtual bool WriteTemporary(const std::string& path, std::string_view head, std::string_view tail) = 0;
 };
 
 class DiskTrackFiles final : public TrackFiles {
 public:
-    bool Write(const std::string& path, std::string_view head, std::string_view tail) override;
-    bool Replace(const std::string& path, std::string_view head, std::string_view tail) override;
+    bool WriteTrack(const std::string& path, std::string_view head, std::string_view tail) override;
+    bool WriteTemporary(const std::string& path, std::string_view head, std::string_view tail) override;
 };
 
 // "Track_" + yyyymmdd_hhmmss + ".kml" in `folder` (which ends in a separator).
@@ -53,8 +56,13 @@ public:
     // The track switch: starts a new recording or saves the one in progress.
     // Returns the switch's new tooltip.
     std::string OnTrackSwitch(bool checked, bool& bRecordTrack);
-    // The panel is closing: a recording in progress is saved under its own name.
+    // The panel is closing: a recording in progress is saved under its own name,
+    // and tracks that could not be saved yet are tried once more.
     void OnPanelClose(bool bRecordTrack);
+    // Tries again to save the tracks whose saving failed (disk full, folder
+    // not writable); called every tick. True when none is left waiting.
+    bool RetryUnsavedTracks();
+    size_t unsavedTracks() const { return unsaved_.size(); }
 
     struct Simulation {
         MessagePump& pump;
@@ -85,6 +93,13 @@ private:
     double lastLongitude_ = 0;
     double lastLatitude_ = 0;
     bool simulating_ = false;
+    // A stopped recording whose file could not be written: kept until it is.
+    struct Unsaved {
+        std::string path;
+        std::string head;
+        std::string tail;
+    };
+    std::vector<Unsaved> unsaved_;
     std::function<void(std::string_view)> onPoint_;
 };
 

@@ -387,6 +387,7 @@ void MainWindow::OnCommand(int id, int code) {
 
 void MainWindow::OnTimer() {
     cycle_.UpdateFromGps();
+    track_.RetryUnsavedTracks();
     if (SendMessageW(testSwitch_, BM_GETCHECK, 0, 0) == BST_CHECKED) track_.SimulateTrack({pump_, services_.sleeper, *this});
 }
 

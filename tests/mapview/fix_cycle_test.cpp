@@ -21,8 +21,8 @@ struct CycleFixture : ::testing::Test {
     PanelState view;
     class NoFiles final : public TrackFiles {
     public:
-        bool Write(const std::string&, std::string_view, std::string_view) override { return true; }
-        bool Replace(const std::string&, std::string_view, std::string_view) override { return true; }
+        bool WriteTrack(const std::string&, std::string_view, std::string_view) override { return true; }
+        bool WriteTemporary(const std::string&, std::string_view, std::string_view) override { return true; }
     } files;
     TrackRecorder track{settings, earth, files, clock};
     test::FakeMarker marker{events};

@@ -13,13 +13,13 @@ namespace {
 class FakeTrackFiles final : public TrackFiles {
 public:
     explicit FakeTrackFiles(test::Events& events) : events_(events) {}
-    bool Write(const std::string& path, std::string_view head, std::string_view tail) override {
+    bool WriteTrack(const std::string& path, std::string_view head, std::string_view tail) override {
         events_.push_back("write " + path);
         if (failing) return false;
         files[path] = std::string(head) + "\r\n" + std::string(tail) + "\r\n";
         return true;
     }
-    bool Replace(const std::string& path, std::string_view head, std::string_view tail) override {
+    bool WriteTemporary(const std::string& path, std::string_view head, std::string_view tail) override {
         events_.push_back("replace " + path);
         if (failing) return false;
         files[path] = std::string(head) + "\r\n" + std::string(tail) + "\r\n";
@@ -146,6 +146,49 @@ TEST_F(RecorderFixture, FailingWritesLoseNothingInMemory) {
     EXPECT_EQ(files.files["C:\\Temp\\track.kml"], recorder.document().FileImage());
 }
 
+TEST_F(RecorderFixture, ATrackThatCouldNotBeSavedIsKeptUntilItIs) {
+    bool recording = false;
+    recorder.OnTrackSwitch(true, recording);
+    recorder.AppendTrackPoint(1, 2, 3);
+    recorder.AppendTrackPoint(4, 5, 6);
+    std::string first = recorder.document().FileImage();
+    files.failing = true;  // the disk is full when the user stops
+    recorder.OnTrackSwitch(false, recording);
+    EXPECT_EQ(recorder.unsavedTracks(), 1u);
+    EXPECT_FALSE(recorder.RetryUnsavedTracks());
+
+    // A second recording, also stopped while the disk is full, does not disturb the first.
+    clock.now.minute = 10;
+    recorder.OnTrackSwitch(true, recording);
+    recorder.AppendTrackPoint(7, 8, 9);
+    std::string second = recorder.document().FileImage();
+    recorder.OnTrackSwitch(false, recording);
+    recorder.OnTrackSwitch(true, recording);  // a third one goes on in memory
+    recorder.AppendTrackPoint(10, 11, 12);
+    EXPECT_EQ(recorder.unsavedTracks(), 2u);
+    EXPECT_TRUE(files.files.empty());
+
+    files.failing = false;  // space returns
+    EXPECT_TRUE(recorder.RetryUnsavedTracks());
+    EXPECT_EQ(files.files.at("C:\\Map\\Track_20260307_090503.kml"), first);
+    EXPECT_EQ(files.files.at("C:\\Map\\Track_20260307_091003.kml"), second);
+    events.clear();
+    EXPECT_TRUE(recorder.RetryUnsavedTracks());  // nothing left: nothing written again
+    EXPECT_TRUE(events.empty());
+}
+
+TEST_F(RecorderFixture, ClosingTriesTheUnsavedTracksOnceMore) {
+    bool recording = false;
+    recorder.OnTrackSwitch(true, recording);
+    recorder.AppendTrackPoint(1, 2, 3);
+    files.failing = true;
+    recorder.OnTrackSwitch(false, recording);
+    files.failing = false;
+    recorder.OnPanelClose(false);
+    EXPECT_EQ(files.files.at("C:\\Map\\Track_20260307_090503.kml"), recorder.document().FileImage());
+    EXPECT_EQ(recorder.unsavedTracks(), 0u);
+}
+
 TEST_F(RecorderFixture, ARefusedOpenFileIsReported) {
     static_cast<test::FakeEarthControl&>(*earth.control).failCalls = true;
     recorder.BeginTrackKml();
@@ -197,15 +240,15 @@ TEST(DiskTrackFiles, TheTemporaryFileIsReplacedWhole) {
     test::TempDir dir;
     DiskTrackFiles files;
     std::string path = dir.File("temp.kml");
-    ASSERT_TRUE(files.Replace(path, "head\r\n", "tail"));
+    ASSERT_TRUE(files.WriteTemporary(path, "head\r\n", "tail"));
     EXPECT_EQ(ReadWholeFile(path), "head\r\n\r\ntail\r\n");
-    ASSERT_TRUE(files.Replace(path, "longer head\r\n", "tail"));
+    ASSERT_TRUE(files.WriteTemporary(path, "longer head\r\n", "tail"));
     EXPECT_EQ(ReadWholeFile(path), "longer head\r\n\r\ntail\r\n");
     EXPECT_FALSE(std::filesystem::exists(path + ".new"));
     // A path that names a folder, or lies in a missing one: refused, nothing left behind.
-    EXPECT_FALSE(files.Replace(dir.path(), "h", "t"));
-    EXPECT_FALSE(files.Write(dir.path(), "h", "t"));
-    EXPECT_FALSE(files.Replace(dir.File("missing") + "/t.kml", "h", "t"));
+    EXPECT_FALSE(files.WriteTemporary(dir.path(), "h", "t"));
+    EXPECT_FALSE(files.WriteTrack(dir.path(), "h", "t"));
+    EXPECT_FALSE(files.WriteTemporary(dir.File("missing") + "/t.kml", "h", "t"));
     EXPECT_FALSE(std::filesystem::exists(dir.path() + ".new"));
 }
 

@@ -15,8 +15,13 @@
 //   qvdriver rect HWND                     the window's screen rectangle: left top right bottom
 //   qvdriver layered CLASS                 colour key, alpha and flags of the first window of class CLASS
 //   qvdriver toolwindow                    builds the program's inert tool dialog here and prints its layout in twips
+//   qvdriver watch CLASS SECONDS           pings the first window of class CLASS every 50 ms; prints the pings, the
+//                                          slowest answer in ms and the message boxes of its process seen meanwhile
+//   qvdriver memory CLASS                  working set and peak working set of the process owning that window, in KB
 #include <windows.h>
+#include <psapi.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -256,6 +261,66 @@ int ToolWindow() {
     return 0;
 }
 
+// A message box of the watched process: a visible dialog-class window it owns.
+bool MessageBoxOf(DWORD process) {
+    for (HWND h : TopLevel()) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(h, &owner);
+        if (owner == process && IsWindowVisible(h) && ClassOf(h) == L"#32770") return true;
+    }
+    return false;
+}
+
+int Watch(const std::wstring& cls, double seconds) {
+    HWND h = OfClass(cls);
+    if (!h) return 1;
+    DWORD process = 0;
+    GetWindowThreadProcessId(h, &process);
+    LARGE_INTEGER frequency, start, now;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&start);
+    long pings = 0, unanswered = 0, boxes = 0;
+    double worst = 0;
+    for (;;) {
+        LARGE_INTEGER before, after;
+        QueryPerformanceCounter(&before);
+        DWORD_PTR ignored = 0;
+        // WM_NULL is answered by the window's thread as soon as it reaches its message loop.
+        if (!SendMessageTimeoutW(h, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &ignored)) ++unanswered;
+        QueryPerformanceCounter(&after);
+        worst = std::max(worst, 1000.0 * static_cast<double>(after.QuadPart - before.QuadPart) /
+                                    static_cast<double>(frequency.QuadPart));
+        ++pings;
+        if (MessageBoxOf(process)) ++boxes;
+        if (!IsWindow(h)) break;
+        QueryPerformanceCounter(&now);
+        if (static_cast<double>(now.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart) >= seconds)
+            break;
+        Sleep(50);
+    }
+    char b[160];
+    std::snprintf(b, sizeof b, "pings=%ld unanswered=%ld worst_ms=%.0f boxes=%ld alive=%d\n", pings, unanswered, worst,
+                  boxes, IsWindow(h) ? 1 : 0);
+    Print(b);
+    return 0;
+}
+
+int Memory(const std::wstring& cls) {
+    HWND h = OfClass(cls);
+    if (!h) return 1;
+    DWORD pid = 0;
+    GetWindowThreadProcessId(h, &pid);
+    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
+    if (!process) return 1;
+    PROCESS_MEMORY_COUNTERS counters{};
+    BOOL ok = GetProcessMemoryInfo(process, &counters, sizeof counters);
+    CloseHandle(process);
+    if (!ok) return 1;
+    Print("working_kb=" + std::to_string(counters.WorkingSetSize / 1024) +
+          " peak_kb=" + std::to_string(counters.PeakWorkingSetSize / 1024) + "\n");
+    return 0;
+}
+
 int Close(const std::wstring& cls) {
     HWND h = OfClass(cls);
     if (!h) return 1;
@@ -281,6 +346,8 @@ int wmain(int argc, wchar_t** argv) {
     if (a.size() == 2 && a[0] == L"rect") return Rect(a[1]);
     if (a.size() == 2 && a[0] == L"layered") return Layered(a[1]);
     if (a.size() == 1 && a[0] == L"toolwindow") return ToolWindow();
+    if (a.size() == 3 && a[0] == L"watch") return Watch(a[1], _wtof(a[2].c_str()));
+    if (a.size() == 2 && a[0] == L"memory") return Memory(a[1]);
     std::fputs("usage: qvdriver windows|wait|texts|press|info|close ...\n", stderr);
     return 2;
 }
