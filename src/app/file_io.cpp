@@ -1,5 +1,6 @@
 #include "app/file_io.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 
@@ -48,6 +49,53 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
 
 bool AppendToFile(const std::string& path, std::string_view bytes) { return Write(path, bytes, "ab"); }
 
+#ifdef _WIN32
+namespace {
+
+// Owns a file handle for the length of one write.
+class FileHandle {
+public:
+    explicit FileHandle(HANDLE h) : h_(h) {}
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+    ~FileHandle() { Close(); }
+    HANDLE get() const { return h_; }
+    bool valid() const { return h_ != INVALID_HANDLE_VALUE; }
+    bool Close() {
+        if (!valid()) return true;
+        bool ok = CloseHandle(h_) != FALSE;
+        h_ = INVALID_HANDLE_VALUE;
+        return ok;
+    }
+
+private:
+    HANDLE h_;
+};
+
+}  // namespace
+
+// Straight through the Win32 calls: the C runtime's buffered writes can lose a
+// "disk full" on the way out and leave an empty file reported as written.
+bool WriteParts(const std::string& path, std::initializer_list<std::string_view> parts) {
+    FileHandle f(CreateFileW(Utf8ToWide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!f.valid()) return false;
+    LONGLONG expected = 0;
+    for (std::string_view part : parts) {
+        for (size_t at = 0; at < part.size();) {
+            DWORD chunk = static_cast<DWORD>(std::min<size_t>(part.size() - at, 1u << 20));
+            DWORD written = 0;
+            if (!WriteFile(f.get(), part.data() + at, chunk, &written, nullptr) || written == 0) return false;
+            at += written;
+        }
+        expected += static_cast<LONGLONG>(part.size());
+    }
+    // What the file system holds, not what the calls said they wrote.
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(f.get(), &size) || size.QuadPart != expected) return false;
+    return f.Close();
+}
+#else
 bool WriteParts(const std::string& path, std::initializer_list<std::string_view> parts) {
     File f = Open(path, "wb");
     if (!f) return false;
@@ -55,6 +103,7 @@ bool WriteParts(const std::string& path, std::initializer_list<std::string_view>
     for (std::string_view part : parts) ok = ok && std::fwrite(part.data(), 1, part.size(), f.get()) == part.size();
     return (std::fclose(f.release()) == 0) && ok;
 }
+#endif
 
 bool ReplaceFileWith(const std::string& path, std::initializer_list<std::string_view> parts) {
     const std::string sibling = path + ".new";

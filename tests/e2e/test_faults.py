@@ -1,0 +1,477 @@
+"""The real Quorvane.exe under faults: hostile receiver input, a receiver that goes away, Google Earth killed,
+a full or read-only track folder, and a reader of the temporary track file racing a long recording."""
+import os
+import random
+import signal
+import subprocess
+import threading
+import time
+from functools import reduce
+
+from harness import check, check_equal, journal, kill, wait_exit
+from nmea_model import coordinate
+from test_receiver import BLUE, GREY, LONGITUDE, RED, TIME, shown_picture
+from test_track import TRACK, coordinates
+
+ZOOM_IN, TEST_SWITCH = 141, 131
+LINE_SPEED = 115200 // 10  # bytes a second at 115200 baud, 8 data bits, 1 start and 1 stop bit
+
+
+def sentence(body: str) -> bytes:
+    return ("$%s*%02X\r\n" % (body, reduce(lambda a, c: a ^ ord(c), body, 0))).encode()
+
+
+def fix(i: int, degrees_lat=22, degrees_lon=114):
+    """The i-th of a run of valid RMC fixes moving north-east; returns the line and the (lat, lon) it flies to."""
+    lat_min, lon_min = 30.0 + (i % 400) * 0.06, 3.0 + (i % 400) * 0.06
+    lat_text, lon_text = "%d%07.4f" % (degrees_lat, lat_min), "%03d%07.4f" % (degrees_lon, lon_min)
+    body = "GPRMC,%02d%02d%02d,A,%s,N,%s,E,30.0,45.0,081226,," % (4 + i // 3600, i // 60 % 60, i % 60,
+                                                                  lat_text, lon_text)
+    return sentence(body), (coordinate(lat_text, 2), coordinate(lon_text, 3))
+
+
+def local_time(i: int) -> str:
+    """lblTime for fix i: UTC 04:00:00 + i seconds in the default time zone (+8)."""
+    s = 12 * 3600 + i
+    return "%02d:%02d:%02d" % (s // 3600, s // 60 % 60, s % 60)
+
+
+def flights(log):
+    out = []
+    for line in journal(log):
+        if line.startswith("control.setViewParams("):
+            values = line[line.index("(") + 1:line.index(")")].split(", ")
+            out.append((float(values[0]), float(values[1])))
+    return out
+
+
+def start(wine, name, port, setting=b"4800,n,8,1", more=b""):
+    folder = wine.app_folder(name)
+    (folder / "Config.ini").write_bytes(b"[GPS]\r\nPort=%d\r\nSetting=%s\r\n" % (port, setting) + more)
+    process = wine.launch(folder / "Quorvane.exe")
+    wine.wait_for(lambda: wine.window_info("QuorvanePanel"), 30, "the panel")
+    wine.driver("dblclick", "Quorvane", str(RED))
+    wine.wait_for(lambda: shown_picture(wine) == GREY, 10, "the link to open")
+    return folder, process
+
+
+class Watch:
+    """Pings the panel every 50 ms from another process while a fault happens: the slowest answer and any
+    message box of the program are reported."""
+
+    def __init__(self, wine, seconds):
+        self.result = {}
+        self.thread = threading.Thread(target=self._run, args=(wine, seconds), daemon=True)
+        self.thread.start()
+
+    def _run(self, wine, seconds):
+        rc, out = wine.driver("watch", "QuorvanePanel", str(seconds), timeout=seconds + 60)
+        if rc == 0:
+            self.result = {k: int(v) for k, v in (item.split("=") for item in out.split())}
+
+    def check(self, what):
+        self.thread.join()
+        r = self.result
+        print(f"  {what}: {r.get('pings')} pings of the panel, slowest answer {r.get('worst_ms')} ms, "
+              f"message boxes seen {r.get('boxes')}")
+        check(r, f"{what}: the panel could be watched")
+        check_equal((r["alive"], r["unanswered"], r["boxes"]), (1, 0, 0),
+                    f"{what}: the panel stays, answers every ping and shows no message box")
+        check(r["worst_ms"] < 1000, f"{what}: the panel answered within a second (slowest {r['worst_ms']} ms)")
+
+
+def linux_pids(name: str):
+    pids = []
+    for entry in os.listdir("/proc"):
+        if entry.isdigit():
+            try:
+                if name.encode() in open(f"/proc/{entry}/cmdline", "rb").read():
+                    pids.append(int(entry))
+            except OSError:
+                pass
+    return pids
+
+
+def cpu_seconds(pid: int) -> float:
+    fields = open(f"/proc/{pid}/stat").read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+
+def memory(wine):
+    rc, out = wine.driver("memory", "QuorvanePanel")
+    check_equal(rc, 0, "the program's memory counters")
+    return {k: int(v) for k, v in (item.split("=") for item in out.split())}
+
+
+def hostile_stream(seed=9):
+    """Segments (bytes, paced) of hostile receiver output, and the (lat, lon) of every good fix in order."""
+    rng = random.Random(seed)
+    segments, goods = [], []
+    paced, n, long_line_sent = 0, 0, False
+    printable = bytes(range(0x20, 0x7f))
+    while paced < LINE_SPEED * 32:
+        kind = rng.choices(["random", "nul", "good", "bad_sum", "bad_body", "bad_gsa", "long"],
+                           [3, 2, 3, 1, 1, 1, 0.2])[0]
+        if kind == "random":
+            data = bytes(rng.randrange(256) for _ in range(rng.randrange(50, 800)))
+        elif kind == "nul":
+            data = b"\0" * rng.randrange(100, 3000)
+        elif kind == "good":
+            line, where = fix(n)
+            n += 1
+            goods.append(where)
+            data = b"\r\n" + line
+            if rng.random() < 0.3:  # a good precision report now and then
+                data += sentence("GPGSA,A,3,04,05,,09,12,,,24,,,,,%.1f,1.3,2.1" % rng.uniform(1.5, 5.0))
+        elif kind == "bad_sum":  # a fix elsewhere whose checksum does not match
+            line = fix(rng.randrange(1000), 23, 115)[0]
+            data = b"\r\n" + line[:-4] + b"%02X\r\n" % (int(line[-4:-2], 16) ^ rng.randrange(1, 256))
+        elif kind == "bad_body":  # a fix elsewhere damaged on the way, its checksum unchanged
+            line = bytearray(fix(rng.randrange(1000), 23, 115)[0])
+            line[rng.randrange(20, len(line) - 6)] ^= 0x01
+            data = b"\r\n" + bytes(line)
+        elif kind == "bad_gsa":  # a precision of 50 would stop the camera if it were believed
+            line = sentence("GPGSA,A,3,04,05,,09,12,,,24,,,,,50.0,1.3,2.1")
+            data = b"\r\n" + line[:-3] + (b"0" if line[-3:-2] != b"0" else b"1") + b"\r\n"
+        else:
+            data = bytes(rng.choice(printable) for _ in range(rng.randrange(4097, 9000))) + b"\r\n"
+        segments.append((data, True))
+        paced += len(data)
+        if not long_line_sent and paced > LINE_SPEED * 12:
+            # A megabyte without a line end, as fast as the port takes it, then a good fix right after.
+            segments.append((b"$GPRMC," + bytes(rng.choice(printable) for _ in range(1 << 20)), False))
+            line, where = fix(n)
+            n += 1
+            goods.append(where)
+            segments.append((b"\r\n" + line, True))
+            long_line_sent = True
+    return segments, goods
+
+
+def test_hostile_serial_input_is_survived_and_every_good_fix_followed(wine):
+    log = wine.install_standin()
+    serial = wine.serial_port(21)
+    process = None
+    try:
+        segments, goods = hostile_stream()
+        total = sum(len(d) for d, _ in segments)
+        folder, process = start(wine, "hostile", 21, b"115200,n,8,1")
+        before = memory(wine)
+        watch = Watch(wine, 45)
+        started = time.monotonic()
+        origin, sent_paced, long_line_seconds = started, 0, None
+        for data, paced in segments:
+            if not paced:
+                t = time.monotonic()
+                serial.send(data)
+                long_line_seconds = time.monotonic() - t
+                origin, sent_paced = time.monotonic(), 0
+                continue
+            for at in range(0, len(data), 1152):
+                chunk = data[at:at + 1152]
+                serial.send(chunk)
+                sent_paced += len(chunk)
+                delay = origin + sent_paced / LINE_SPEED - time.monotonic()
+                if delay > 0:
+                    time.sleep(delay)
+        seconds = time.monotonic() - started
+        wine.wait_for(lambda: len(flights(log)) >= len(goods), 10, "the camera to follow the last good fix")
+        time.sleep(1.5)
+        after = memory(wine)
+        print(f"  sent {total} bytes in {seconds:.1f} s at 115200 baud: random bytes, NUL runs, "
+              f"{len(goods)} good fixes, fixes with wrong checksums or damaged bodies, false precision reports, "
+              f"lines over 4 KB, and a 1 MB line without a line end (taken in {long_line_seconds:.1f} s)")
+        print(f"  working set {before['working_kb']} KB before, {after['working_kb']} KB after; "
+              f"peak working set {after['peak_kb']} KB (was {before['peak_kb']} KB)")
+        check(seconds >= 30, f"hostile input went on for at least 30 seconds ({seconds:.1f} s)")
+        check_equal(flights(log), goods, "the camera followed every good fix, in order, and nothing else")
+        check_equal(wine.controls()[TIME][2], local_time(len(goods) - 1), "the panel shows the last good fix")
+        check_equal(shown_picture(wine), BLUE, "receiver state")
+        check(after["peak_kb"] - before["working_kb"] < 32 * 1024, "memory stays bounded while the input is hostile")
+        check(after["working_kb"] - before["working_kb"] < 8 * 1024, "nothing is kept once the input is read")
+        watch.check("hostile input")
+        check(process.poll() is None, "the program is still running")
+    finally:
+        if process:
+            kill(process)
+        serial.close()
+        wine.stop_standin()
+
+
+def test_a_receiver_that_goes_away_leaves_the_panel_and_the_tick_running(wine):
+    log = wine.install_standin()
+    serial = wine.serial_port(22)
+    process = None
+    try:
+        folder, process = start(wine, "unplugged", 22)
+        line, _ = fix(5)
+        serial.send(line)
+        wine.wait_for(lambda: wine.controls()[TIME][2] == local_time(5), 10, "the fix on the panel")
+        shown = wine.controls()[LONGITUDE][2]
+        watch = Watch(wine, 6)
+        serial.close()  # the receiver is unplugged: the program's end of the port hangs up
+        pid = max(linux_pids("Quorvane.exe"))
+        cpu = cpu_seconds(pid)
+        time.sleep(5)
+        cpu = cpu_seconds(pid) - cpu
+        watch.check("receiver unplugged")
+        print(f"  receiver unplugged: {cpu:.2f} s of CPU used in the 5 s after")
+        check(cpu < 1.0, f"no busy loop on the dead port ({cpu:.2f} s of CPU in 5 s)")
+        c = wine.controls()
+        check_equal((c[TIME][2], c[LONGITUDE][2]), (local_time(5), shown), "the panel keeps its last texts")
+        check_equal(shown_picture(wine), BLUE, "the unplugged receiver is not detected: the state stays")
+        # The tick still runs: the hidden simulation switch is acted on by the next tick.
+        check_equal(wine.driver("click", "Quorvane", str(TEST_SWITCH))[0], 0, "check the hidden test switch")
+        wine.wait_for(lambda: any(l.startswith("control.setViewParams(31.12") for l in journal(log)), 10,
+                      "the simulation run by the tick")
+        wine.driver("click", "Quorvane", str(TEST_SWITCH))
+        check(process.poll() is None, "the program is still running")
+    finally:
+        if process:
+            kill(process)
+        serial.close()
+        wine.stop_standin()
+
+
+def kill_standin():
+    pids = linux_pids("EarthStandIn.exe")
+    check(pids, "the stand-in Earth is running")
+    for pid in pids:
+        os.kill(pid, signal.SIGKILL)
+
+
+def forget_killed_standin(wine):
+    """Wine's rpcss keeps a killed server's class registered and sends the next activation to it; Wine starts
+    a fresh rpcss when one is needed."""
+    wine.stop_standin()
+    for pid in linux_pids("rpcss.exe"):
+        os.kill(pid, signal.SIGKILL)
+
+
+def test_google_earth_killed_while_following(wine):
+    log = wine.install_standin()
+    serial = wine.serial_port(23)
+    process = None
+    try:
+        folder, process = start(wine, "earth_killed", 23)
+        for i in range(3):
+            serial.send(fix(i)[0])
+            time.sleep(1)
+        wine.wait_for(lambda: len(flights(log)) == 3, 5, "three moves of the camera")
+        watch = Watch(wine, 8)
+        time.sleep(0.5)
+        kill_standin()
+        for i in range(3, 9):
+            serial.send(fix(i)[0])
+            time.sleep(1)
+            wine.wait_for(lambda: wine.controls()[TIME][2] == local_time(i), 3, f"fix {i} on the panel")
+        watch.check("Google Earth killed while following")
+        check_equal(shown_picture(wine), BLUE, "receiver state")
+        marker = wine.window_info("QuorvaneMarker")
+        # A map window that has gone away has its centre at the screen's corner.
+        check_equal((marker["left"], marker["top"]), (-16, -16), "the marker leaves the vanished map")
+        check(process.poll() is None, "the program is still running")
+    finally:
+        if process:
+            kill(process)
+        serial.close()
+        forget_killed_standin(wine)
+
+
+def test_google_earth_killed_while_zooming(wine):
+    log = wine.install_standin()
+    serial = wine.serial_port(24)
+    process = None
+    try:
+        folder, process = start(wine, "earth_killed_zoom", 24)
+        serial.send(fix(0)[0])
+        wine.wait_for(lambda: len(flights(log)) == 1, 5, "the camera to follow")
+        watch = Watch(wine, 8)
+        hold = threading.Thread(target=wine.driver, args=("hold", "Quorvane", str(ZOOM_IN), "3000"), daemon=True)
+        hold.start()
+        wine.wait_for(lambda: any(".Range = 4375" in l for l in journal(log)), 3, "the first zoom step")
+        kill_standin()
+        for i in range(1, 6):
+            serial.send(fix(i)[0])
+            time.sleep(1)
+        hold.join()
+        wine.wait_for(lambda: wine.controls()[TIME][2] == local_time(5), 5, "the panel to follow the receiver")
+        watch.check("Google Earth killed while zooming")
+        # After the release the panel still takes clicks: the zoom loop has ended.
+        check_equal(wine.driver("click", "Quorvane", str(TRACK))[0], 0, "click on the track switch")
+        check_equal(wine.driver("checked", "Quorvane", str(TRACK))[1].strip(), "1", "the switch took the click")
+        check(process.poll() is None, "the program is still running")
+    finally:
+        if process:
+            kill(process)
+        serial.close()
+        forget_killed_standin(wine)
+
+
+class SmallDisk:
+    """A small tmpfs mounted on a folder: filled up, made read-only and given its space back at will."""
+
+    def __init__(self, folder, size_kb):
+        self.folder = folder
+        folder.mkdir(parents=True, exist_ok=True)
+        r = subprocess.run(["mount", "-t", "tmpfs", "-o", f"size={size_kb}k", "tmpfs", str(folder)],
+                           capture_output=True, text=True)
+        check(r.returncode == 0, f"a small tmpfs for the track folder (needs root): {r.stderr.strip()}")
+        self.filler = folder / "filler"
+
+    def fill(self):
+        fd = os.open(self.filler, os.O_WRONLY | os.O_CREAT | os.O_APPEND)
+        try:
+            while True:
+                os.write(fd, b"\0" * 4096)
+        except OSError:
+            pass
+        finally:
+            os.close(fd)
+        free = os.statvfs(self.folder)
+        check(free.f_bavail * free.f_frsize < 4096, "the track folder is full")
+
+    def free(self):
+        self.filler.unlink()
+
+    def read_only(self, on: bool):
+        subprocess.run(["mount", "-o", "remount," + ("ro" if on else "rw"), str(self.folder)], check=True)
+
+    def remove(self):
+        subprocess.run(["umount", "-l", str(self.folder)])
+
+
+def test_a_full_or_read_only_track_folder_loses_no_point(wine):
+    log = wine.install_standin()
+    serial = wine.serial_port(25)
+    process = None
+    folder = wine.c_drive / "qv" / "small_disk"
+    if folder.is_mount():
+        subprocess.run(["umount", "-l", str(folder)])
+    disk = SmallDisk(folder, 8 * 1024)
+    try:
+        exe = wine.build / "Quorvane.exe"
+        (folder / "Quorvane.exe").write_bytes(exe.read_bytes())
+        temp = folder / "temp.kml"
+        (folder / "Config.ini").write_bytes(b"[GPS]\r\nPort=25\r\nSetting=4800,n,8,1\r\n[Track]\r\nTrackTempFile=%s\r\n"
+                                            % wine.windows_path(temp).encode())
+        process = wine.launch(folder / "Quorvane.exe")
+        wine.wait_for(lambda: wine.window_info("QuorvanePanel"), 30, "the panel")
+        wine.driver("dblclick", "Quorvane", str(RED))
+        wine.wait_for(lambda: shown_picture(wine) == GREY, 10, "the link to open")
+        wine.driver("click", "Quorvane", str(TRACK))
+        opened = lambda: [l for l in journal(log) if l.startswith("control.OpenFile(")]
+        expected = []
+
+        def drive(first, count):
+            for i in range(first, first + count):
+                line, (lat, lon) = fix(i)
+                expected.append((b"%.4f" % lon, b"%.4f" % lat))
+                serial.send(line)
+                time.sleep(0.05)
+            wine.wait_for(lambda: len(opened()) == len(expected), 10, f"{len(expected)} reloads of the track")
+
+        drive(0, 10)
+        check_equal(coordinates(temp.read_bytes()), expected, "temporary file with the folder healthy")
+        watch = Watch(wine, 20)
+        disk.fill()
+        drive(10, 10)
+        kept = temp.read_bytes()
+        check_equal(coordinates(kept), expected[:10], "a full disk keeps the last whole temporary file")
+        subprocess.run(["xmllint", "--noout", str(temp)], check=True)
+        check(not (folder / "temp.kml.new").exists(), "no half-written file is left on the full disk")
+        disk.read_only(True)
+        drive(20, 10)
+        check_equal(temp.read_bytes(), kept, "a read-only folder keeps the last temporary file")
+        disk.read_only(False)
+        disk.free()
+        drive(30, 5)
+        check_equal(coordinates(temp.read_bytes()), expected, "once space returns the temporary file has every point")
+
+        # Stopping while the disk is full: the track is kept and saved as soon as there is room.
+        disk.fill()
+        drive(35, 3)
+        wine.driver("click", "Quorvane", str(TRACK))
+        time.sleep(2.5)
+        check_equal(list(folder.glob("Track_*.kml")), [], "no track file, not even half of one, on a full disk")
+        disk.free()
+        saved = wine.wait_for(lambda: list(folder.glob("Track_*.kml")), 5, "the track saved once there is room")
+        watch.check("full and read-only track folder")
+        data = saved[0].read_bytes()
+        print(f"  track folder full for 13 points and read-only for 10: the saved track has "
+              f"{len(coordinates(data))} of {len(expected)} points")
+        check_equal(coordinates(data), expected, "the saved track holds every point")
+        subprocess.run(["xmllint", "--noout", str(saved[0])], check=True)
+        check(process.poll() is None, "the program is still running")
+    finally:
+        if process:
+            kill(process)
+            time.sleep(0.5)
+        serial.close()
+        wine.stop_standin()
+        disk.remove()
+
+
+def test_a_reader_racing_a_long_recording_always_finds_a_whole_document(wine):
+    log = wine.install_standin()
+    serial = wine.serial_port(26)
+    process = None
+    stop = threading.Event()
+    try:
+        temp = wine.c_drive / "qv" / "long_recording" / "temp.kml"
+        folder, process = start(wine, "long_recording", 26, b"115200,n,8,1",
+                                b"[Track]\r\nTrackTempFile=%s\r\n" % wine.windows_path(temp).encode())
+        wine.driver("click", "Quorvane", str(TRACK))
+
+        reads = {"reads": 0, "documents": 0, "bad": [], "sizes": set()}
+
+        def reader():
+            last = None
+            while not stop.is_set():
+                try:
+                    data = temp.read_bytes()
+                except FileNotFoundError:
+                    continue
+                reads["reads"] += 1
+                if data == last:
+                    continue
+                last = data
+                reads["documents"] += 1
+                r = subprocess.run(["xmllint", "--noout", "-"], input=data, capture_output=True)
+                if r.returncode != 0 or not data.endswith(b"</kml>\r\n"):
+                    reads["bad"].append(len(data))
+                reads["sizes"].add(len(coordinates(data)))
+
+        polling = threading.Thread(target=reader, daemon=True)
+        polling.start()
+        points = []
+        for i in range(2000):
+            line, (lat, lon) = fix(i)
+            points.append((b"%.4f" % lon, b"%.4f" % lat))
+            serial.send(line)
+            time.sleep(0.01)
+        opened = lambda: [l for l in journal(log) if l.startswith("control.OpenFile(")]
+        wine.wait_for(lambda: len(opened()) >= 2000, 120, "2,000 reloads of the track")
+        stop.set()
+        polling.join()
+        path = wine.windows_path(temp).replace("\\", "\\\\")
+        check_equal(opened(), [f'control.OpenFile("{path}") -> ok {n} points' for n in range(1, 2001)],
+                    "Google Earth found a whole document with one more point after every point")
+        print(f"  2,000-point recording: a concurrent reader read the temporary file {reads['reads']} times, "
+              f"{reads['documents']} different documents ({min(reads['sizes'])} to {max(reads['sizes'])} points), "
+              f"{len(reads['bad'])} not valid KML")
+        check_equal(reads["bad"], [], "every document the reader saw is valid KML (xmllint --noout)")
+        check(reads["documents"] >= 20, "the reader saw the file grow")
+
+        wine.driver("press", "Quorvane", "X")
+        check(wait_exit(process, 30) is not None, "the program ends")
+        saved = list(folder.glob("Track_*.kml"))
+        check_equal(len(saved), 1, "track files after quitting while recording")
+        check_equal(coordinates(saved[0].read_bytes()), points, "the saved track holds all 2,000 points")
+        subprocess.run(["xmllint", "--noout", str(saved[0])], check=True)
+    finally:
+        stop.set()
+        if process:
+            kill(process)
+        serial.close()
+        wine.stop_standin()
