@@ -118,7 +118,16 @@ NmeaOutcome DecodeRmc(const Fields& f, int32_t timeZone, GpsFix& fix) {
         if (!c) return {0, NmeaError::BadCourse};
         course = *c;
     }
-    fix.Azimuth = course > 180 ? course - 360 : course;
+    double azimuth = course > 180 ? course - 360 : course;
+    if (!(azimuth > -180 && azimuth <= 180)) {
+        // A course is an angle: whole turns are dropped, so what is stored stays
+        // within (-180, 180] however far out of range the receiver's value was.
+        if (!std::isfinite(course)) return {0, NmeaError::BadCourse};
+        azimuth = std::fmod(course, 360.0);
+        if (azimuth > 180) azimuth -= 360;
+        if (azimuth <= -180) azimuth += 360;
+    }
+    fix.Azimuth = azimuth;
 
     if (status == "A") {
         fix.GPSState = 1;

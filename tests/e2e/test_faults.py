@@ -254,6 +254,7 @@ def test_google_earth_killed_while_following(wine):
     process = None
     try:
         folder, process = start(wine, "earth_killed", 23)
+        wine.driver("click", "Quorvane", str(TRACK))
         for i in range(3):
             serial.send(fix(i)[0])
             time.sleep(1)
@@ -270,6 +271,11 @@ def test_google_earth_killed_while_following(wine):
         marker = wine.window_info("QuorvaneMarker")
         # A map window that has gone away has its centre at the screen's corner.
         check_equal((marker["left"], marker["top"]), (-16, -16), "the marker leaves the vanished map")
+        wine.driver("click", "Quorvane", str(TRACK))
+        saved = wine.wait_for(lambda: list(folder.glob("Track_*.kml")), 5, "the recording saved")
+        check_equal(coordinates(saved[0].read_bytes()),
+                    [(b"%.4f" % fix(i)[1][1], b"%.4f" % fix(i)[1][0]) for i in range(9)],
+                    "the recording went on without Google Earth")
         check(process.poll() is None, "the program is still running")
     finally:
         if process:
