@@ -6,7 +6,9 @@ import signal
 import subprocess
 import threading
 import time
+from contextlib import contextmanager
 from functools import reduce
+from types import SimpleNamespace
 
 from harness import check, check_equal, journal, kill, wait_exit
 from nmea_model import coordinate
@@ -45,8 +47,12 @@ def flights(log):
     return out
 
 
-def start(wine, name, port, setting=b"4800,n,8,1", more=b""):
-    folder = wine.app_folder(name)
+def start(wine, name, port, setting=b"4800,n,8,1", more=b"", folder=None):
+    """Quorvane in a fresh folder (or the one given), its link to COM`port` opened as a user does."""
+    if folder is None:
+        folder = wine.app_folder(name)
+    else:
+        (folder / "Quorvane.exe").write_bytes((wine.build / "Quorvane.exe").read_bytes())
     (folder / "Config.ini").write_bytes(b"[GPS]\r\nPort=%d\r\nSetting=%s\r\n" % (port, setting) + more)
     process = wine.launch(folder / "Quorvane.exe")
     wine.wait_for(lambda: wine.window_info("QuorvanePanel"), 30, "the panel")
@@ -78,6 +84,22 @@ class Watch:
         check_equal((r["alive"], r["unanswered"], r["boxes"]), (1, 0, 0),
                     f"{what}: the panel stays, answers every ping and shows no message box")
         check(r["worst_ms"] < 1000, f"{what}: the panel answered within a second (slowest {r['worst_ms']} ms)")
+
+
+@contextmanager
+def earth_and_receiver(wine, port, earth_killed=False):
+    """A fresh stand-in Earth and a receiver on COM`port`; the program the test starts is killed afterwards."""
+    run = SimpleNamespace(log=wine.install_standin(), serial=wine.serial_port(port), process=None)
+    try:
+        yield run
+    finally:
+        if run.process:
+            kill(run.process)
+        run.serial.close()
+        if earth_killed:
+            forget_killed_standin(wine)
+        else:
+            wine.stop_standin()
 
 
 def linux_pids(name: str):
@@ -149,13 +171,11 @@ def hostile_stream(seed=9):
 
 
 def test_hostile_serial_input_is_survived_and_every_good_fix_followed(wine):
-    log = wine.install_standin()
-    serial = wine.serial_port(21)
-    process = None
-    try:
+    with earth_and_receiver(wine, 21) as run:
+        log, serial = run.log, run.serial
         segments, goods = hostile_stream()
         total = sum(len(d) for d, _ in segments)
-        folder, process = start(wine, "hostile", 21, b"115200,n,8,1")
+        folder, run.process = start(wine, "hostile", 21, b"115200,n,8,1")
         before = memory(wine)
         watch = Watch(wine, 45)
         started = time.monotonic()
@@ -190,20 +210,13 @@ def test_hostile_serial_input_is_survived_and_every_good_fix_followed(wine):
         check(after["peak_kb"] - before["working_kb"] < 32 * 1024, "memory stays bounded while the input is hostile")
         check(after["working_kb"] - before["working_kb"] < 8 * 1024, "nothing is kept once the input is read")
         watch.check("hostile input")
-        check(process.poll() is None, "the program is still running")
-    finally:
-        if process:
-            kill(process)
-        serial.close()
-        wine.stop_standin()
+        check(run.process.poll() is None, "the program is still running")
 
 
 def test_a_receiver_that_goes_away_leaves_the_panel_and_the_tick_running(wine):
-    log = wine.install_standin()
-    serial = wine.serial_port(22)
-    process = None
-    try:
-        folder, process = start(wine, "unplugged", 22)
+    with earth_and_receiver(wine, 22) as run:
+        log, serial = run.log, run.serial
+        folder, run.process = start(wine, "unplugged", 22)
         line, _ = fix(5)
         serial.send(line)
         wine.wait_for(lambda: wine.controls()[TIME][2] == local_time(5), 10, "the fix on the panel")
@@ -225,12 +238,7 @@ def test_a_receiver_that_goes_away_leaves_the_panel_and_the_tick_running(wine):
         wine.wait_for(lambda: any(l.startswith("control.setViewParams(31.12") for l in journal(log)), 10,
                       "the simulation run by the tick")
         wine.driver("click", "Quorvane", str(TEST_SWITCH))
-        check(process.poll() is None, "the program is still running")
-    finally:
-        if process:
-            kill(process)
-        serial.close()
-        wine.stop_standin()
+        check(run.process.poll() is None, "the program is still running")
 
 
 def kill_standin():
@@ -249,11 +257,9 @@ def forget_killed_standin(wine):
 
 
 def test_google_earth_killed_while_following(wine):
-    log = wine.install_standin()
-    serial = wine.serial_port(23)
-    process = None
-    try:
-        folder, process = start(wine, "earth_killed", 23)
+    with earth_and_receiver(wine, 23, earth_killed=True) as run:
+        log, serial = run.log, run.serial
+        folder, run.process = start(wine, "earth_killed", 23)
         wine.driver("click", "Quorvane", str(TRACK))
         for i in range(3):
             serial.send(fix(i)[0])
@@ -276,20 +282,13 @@ def test_google_earth_killed_while_following(wine):
         check_equal(coordinates(saved[0].read_bytes()),
                     [(b"%.4f" % fix(i)[1][1], b"%.4f" % fix(i)[1][0]) for i in range(9)],
                     "the recording went on without Google Earth")
-        check(process.poll() is None, "the program is still running")
-    finally:
-        if process:
-            kill(process)
-        serial.close()
-        forget_killed_standin(wine)
+        check(run.process.poll() is None, "the program is still running")
 
 
 def test_google_earth_killed_while_zooming(wine):
-    log = wine.install_standin()
-    serial = wine.serial_port(24)
-    process = None
-    try:
-        folder, process = start(wine, "earth_killed_zoom", 24)
+    with earth_and_receiver(wine, 24, earth_killed=True) as run:
+        log, serial = run.log, run.serial
+        folder, run.process = start(wine, "earth_killed_zoom", 24)
         serial.send(fix(0)[0])
         wine.wait_for(lambda: len(flights(log)) == 1, 5, "the camera to follow")
         watch = Watch(wine, 8)
@@ -306,12 +305,7 @@ def test_google_earth_killed_while_zooming(wine):
         # After the release the panel still takes clicks: the zoom loop has ended.
         check_equal(wine.driver("click", "Quorvane", str(TRACK))[0], 0, "click on the track switch")
         check_equal(wine.driver("checked", "Quorvane", str(TRACK))[1].strip(), "1", "the switch took the click")
-        check(process.poll() is None, "the program is still running")
-    finally:
-        if process:
-            kill(process)
-        serial.close()
-        forget_killed_standin(wine)
+        check(run.process.poll() is None, "the program is still running")
 
 
 class SmallDisk:
@@ -320,6 +314,8 @@ class SmallDisk:
     def __init__(self, folder, size_kb):
         self.folder = folder
         folder.mkdir(parents=True, exist_ok=True)
+        if folder.is_mount():  # left by an interrupted run
+            subprocess.run(["umount", "-l", str(folder)])
         r = subprocess.run(["mount", "-t", "tmpfs", "-o", f"size={size_kb}k", "tmpfs", str(folder)],
                            capture_output=True, text=True)
         check(r.returncode == 0, f"a small tmpfs for the track folder (needs root): {r.stderr.strip()}")
@@ -343,28 +339,20 @@ class SmallDisk:
     def read_only(self, on: bool):
         subprocess.run(["mount", "-o", "remount," + ("ro" if on else "rw"), str(self.folder)], check=True)
 
-    def remove(self):
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
         subprocess.run(["umount", "-l", str(self.folder)])
 
 
 def test_a_full_or_read_only_track_folder_loses_no_point(wine):
-    log = wine.install_standin()
-    serial = wine.serial_port(25)
-    process = None
     folder = wine.c_drive / "qv" / "small_disk"
-    if folder.is_mount():
-        subprocess.run(["umount", "-l", str(folder)])
-    disk = SmallDisk(folder, 8 * 1024)
-    try:
-        exe = wine.build / "Quorvane.exe"
-        (folder / "Quorvane.exe").write_bytes(exe.read_bytes())
-        temp = folder / "temp.kml"
-        (folder / "Config.ini").write_bytes(b"[GPS]\r\nPort=25\r\nSetting=4800,n,8,1\r\n[Track]\r\nTrackTempFile=%s\r\n"
-                                            % wine.windows_path(temp).encode())
-        process = wine.launch(folder / "Quorvane.exe")
-        wine.wait_for(lambda: wine.window_info("QuorvanePanel"), 30, "the panel")
-        wine.driver("dblclick", "Quorvane", str(RED))
-        wine.wait_for(lambda: shown_picture(wine) == GREY, 10, "the link to open")
+    temp = folder / "temp.kml"
+    with SmallDisk(folder, 8 * 1024) as disk, earth_and_receiver(wine, 25) as run:
+        log, serial = run.log, run.serial
+        folder, run.process = start(wine, "small_disk", 25, more=b"[Track]\r\nTrackTempFile=%s\r\n" %
+                                    wine.windows_path(temp).encode(), folder=folder)
         wine.driver("click", "Quorvane", str(TRACK))
         opened = lambda: [l for l in journal(log) if l.startswith("control.OpenFile(")]
         expected = []
@@ -408,32 +396,23 @@ def test_a_full_or_read_only_track_folder_loses_no_point(wine):
               f"{len(coordinates(data))} of {len(expected)} points")
         check_equal(coordinates(data), expected, "the saved track holds every point")
         subprocess.run(["xmllint", "--noout", str(saved[0])], check=True)
-        check(process.poll() is None, "the program is still running")
-    finally:
-        if process:
-            kill(process)
-            time.sleep(0.5)
-        serial.close()
-        wine.stop_standin()
-        disk.remove()
+        check(run.process.poll() is None, "the program is still running")
 
 
 def test_a_reader_racing_a_long_recording_always_finds_a_whole_document(wine):
-    log = wine.install_standin()
-    serial = wine.serial_port(26)
-    process = None
     stop = threading.Event()
-    try:
+    with earth_and_receiver(wine, 26) as run:
+        log, serial = run.log, run.serial
         temp = wine.c_drive / "qv" / "long_recording" / "temp.kml"
-        folder, process = start(wine, "long_recording", 26, b"115200,n,8,1",
+        folder, run.process = start(wine, "long_recording", 26, b"115200,n,8,1",
                                 b"[Track]\r\nTrackTempFile=%s\r\n" % wine.windows_path(temp).encode())
         wine.driver("click", "Quorvane", str(TRACK))
 
         reads = {"reads": 0, "documents": 0, "bad": [], "sizes": set()}
 
         def reader():
-            last = None
-            while not stop.is_set():
+            last, give_up = None, time.monotonic() + 300  # ends by itself should the test fail
+            while not stop.is_set() and time.monotonic() < give_up:
                 try:
                     data = temp.read_bytes()
                 except FileNotFoundError:
@@ -470,14 +449,8 @@ def test_a_reader_racing_a_long_recording_always_finds_a_whole_document(wine):
         check(reads["documents"] >= 20, "the reader saw the file grow")
 
         wine.driver("press", "Quorvane", "X")
-        check(wait_exit(process, 30) is not None, "the program ends")
+        check(wait_exit(run.process, 30) is not None, "the program ends")
         saved = list(folder.glob("Track_*.kml"))
         check_equal(len(saved), 1, "track files after quitting while recording")
         check_equal(coordinates(saved[0].read_bytes()), points, "the saved track holds all 2,000 points")
         subprocess.run(["xmllint", "--noout", str(saved[0])], check=True)
-    finally:
-        stop.set()
-        if process:
-            kill(process)
-        serial.close()
-        wine.stop_standin()
