@@ -47,7 +47,10 @@ class Wine:
         if not (self.prefix / "system.reg").exists():
             subprocess.run(["wineboot", "--init"], env=self.env, check=True,
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=300)
-        subprocess.run(["wineserver", "-w"], env=self.env, timeout=120)
+        try:
+            subprocess.run(["wineserver", "-w"], env=self.env, timeout=60)
+        except subprocess.TimeoutExpired:  # a server left by an earlier run that never quits
+            subprocess.run(["wineserver", "-k"], env=self.env, timeout=60)
         # Keep one wineserver for the whole run: every start is then quick.
         subprocess.Popen(["wineserver", "-p"], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.drivers = self.c_drive / "qvtools"

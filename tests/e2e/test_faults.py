@@ -223,7 +223,7 @@ def test_a_receiver_that_goes_away_leaves_the_panel_and_the_tick_running(wine):
         shown = wine.controls()[LONGITUDE][2]
         watch = Watch(wine, 6)
         serial.close()  # the receiver is unplugged: the program's end of the port hangs up
-        pid = max(linux_pids("Quorvane.exe"))
+        pid = run.process.pid  # wine runs the program in the process it was started as
         cpu = cpu_seconds(pid)
         time.sleep(5)
         cpu = cpu_seconds(pid) - cpu
@@ -292,9 +292,9 @@ def test_google_earth_killed_while_zooming(wine):
         serial.send(fix(0)[0])
         wine.wait_for(lambda: len(flights(log)) == 1, 5, "the camera to follow")
         watch = Watch(wine, 8)
-        hold = threading.Thread(target=wine.driver, args=("hold", "Quorvane", str(ZOOM_IN), "3000"), daemon=True)
+        hold = threading.Thread(target=wine.driver, args=("hold", "Quorvane", str(ZOOM_IN), "4000"), daemon=True)
         hold.start()
-        wine.wait_for(lambda: any(".Range = 4375" in l for l in journal(log)), 3, "the first zoom step")
+        wine.wait_for(lambda: any(".Range = 4375" in l for l in journal(log)), 3.5, "the first zoom step")
         kill_standin()
         for i in range(1, 6):
             serial.send(fix(i)[0])
