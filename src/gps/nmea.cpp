@@ -118,15 +118,13 @@ NmeaOutcome DecodeRmc(const Fields& f, int32_t timeZone, GpsFix& fix) {
         if (!c) return {0, NmeaError::BadCourse};
         course = *c;
     }
-    double azimuth = course > 180 ? course - 360 : course;
-    if (!(azimuth > -180 && azimuth <= 180)) {
-        // A course is an angle: whole turns are dropped, so what is stored stays
-        // within (-180, 180] however far out of range the receiver's value was.
-        if (!std::isfinite(course)) return {0, NmeaError::BadCourse};
-        azimuth = std::fmod(course, 360.0);
-        if (azimuth > 180) azimuth -= 360;
-        if (azimuth <= -180) azimuth += 360;
-    }
+    // Courses above 180 are stored minus 360; whole turns are dropped first, so
+    // what is stored stays within (-180, 180] however far out the value was.
+    // (fmod is exact, so a course up to 540 gives exactly course - 360.)
+    if (!std::isfinite(course)) return {0, NmeaError::BadCourse};
+    double azimuth = std::fmod(course, 360.0);
+    if (azimuth > 180) azimuth -= 360;
+    if (azimuth <= -180) azimuth += 360;
     fix.Azimuth = azimuth;
 
     if (status == "A") {

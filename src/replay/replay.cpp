@@ -224,10 +224,8 @@ ReplayResult Replay(const std::string& text, const ReplayOptions& options, const
         cycle.UpdateFromGps();
         if (progress && result.ticks % 4096 == 0) progress(static_cast<double>(port.at()) / text.size());
     }
-    if (options.record) {
-        DiskTrackFiles disk;
-        result.kmlSaved = disk.WriteTrack(options.kmlFile, track.document().head(), track.document().tail());
-    }
+    if (options.record)
+        result.kmlSaved = files.WriteTrack(options.kmlFile, track.document().head(), track.document().tail());
     return result;
 }
 

@@ -13,7 +13,7 @@ bool DiskTrackFiles::WriteTrack(const std::string& path, std::string_view head, 
 }
 
 bool DiskTrackFiles::WriteTemporary(const std::string& path, std::string_view head, std::string_view tail) {
-    return ReplaceFileWith(path, {head, "\r\n", tail, "\r\n"});
+    return WriteTrack(path, head, tail);
 }
 
 std::string TrackFileName(const std::string& folder, const LocalDateTime& t) {

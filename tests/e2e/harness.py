@@ -86,9 +86,12 @@ class Wine:
     def windows_path(path: Path) -> str:
         return "Z:" + str(path).replace("/", "\\")
 
+    def app_path(self, name: str) -> Path:
+        return self.c_drive / "qv" / name
+
     def app_folder(self, name: str) -> Path:
         """A fresh folder holding a copy of Quorvane.exe, as a user would install it."""
-        folder = self.c_drive / "qv" / name
+        folder = self.app_path(name)
         if folder.exists():
             shutil.rmtree(folder)
         folder.mkdir(parents=True)
@@ -298,6 +301,12 @@ def journal(path: Path):
     if not path.exists():
         return []
     return [line.split(" ", 1)[1] for line in path.read_text("utf-8").splitlines()]
+
+
+def camera_moves(path: Path):
+    """The arguments of every setViewParams call in the stand-in's journal, as tuples of numbers."""
+    return [tuple(float(v) for v in line[line.index("(") + 1:line.index(")")].split(", "))
+            for line in journal(path) if line.startswith("control.setViewParams(")]
 
 
 def log_messages(log_file: Path):

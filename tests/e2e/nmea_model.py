@@ -9,6 +9,11 @@ def f32(x):
     return struct.unpack("f", struct.pack("f", x))[0]
 
 
+def sentence(body: str) -> bytes:
+    """A sentence as a receiver sends it: "$", the body, "*" and its checksum, CR LF."""
+    return ("$%s*%02X\r\n" % (body, reduce(lambda a, c: a ^ ord(c), body, 0))).encode()
+
+
 def checksum_ok(line):
     if "*" not in line:
         return True

@@ -4,7 +4,7 @@ import tempfile
 import time
 from pathlib import Path
 
-from harness import ROOT, capture_lines, check, check_equal, journal, kill
+from harness import ROOT, camera_moves, capture_lines, check, check_equal, kill
 from nmea_model import Model, one_decimal
 from test_map_view import map_rect, open_link
 from test_track import TRACK, coordinates
@@ -30,8 +30,7 @@ def test_a_capture_is_followed_shown_and_recorded(wine):
         serial.play(lines, baud=4800).join()  # about 40 seconds, as the receiver sent it
         time.sleep(2.5)
 
-        flights = [l for l in journal(log) if l.startswith("control.setViewParams(")]
-        got = [tuple(float(v) for v in l[l.index("(") + 1:l.index(")")].split(", ")) for l in flights]
+        got = camera_moves(log)
         check_equal(len(got), len(model.flights), "one fly-to per valid fix with PDOP at most 10")
         for (lat, lon), sent in zip(model.flights, got):
             check_equal(sent, (lat, lon, 5000.0, 0.0, 0.0, 0.0, 100.0), "fly-to arguments")

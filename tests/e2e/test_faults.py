@@ -7,20 +7,16 @@ import subprocess
 import threading
 import time
 from contextlib import contextmanager
-from functools import reduce
 from types import SimpleNamespace
 
-from harness import check, check_equal, journal, kill, wait_exit
-from nmea_model import coordinate
-from test_receiver import BLUE, GREY, LONGITUDE, RED, TIME, shown_picture
+from harness import camera_moves, check, check_equal, journal, kill, wait_exit
+from nmea_model import coordinate, sentence
+from test_map_view import open_link
+from test_receiver import BLUE, LONGITUDE, TIME, shown_picture
 from test_track import TRACK, coordinates
 
 ZOOM_IN, TEST_SWITCH = 141, 131
 LINE_SPEED = 115200 // 10  # bytes a second at 115200 baud, 8 data bits, 1 start and 1 stop bit
-
-
-def sentence(body: str) -> bytes:
-    return ("$%s*%02X\r\n" % (body, reduce(lambda a, c: a ^ ord(c), body, 0))).encode()
 
 
 def fix(i: int, degrees_lat=22, degrees_lon=114):
@@ -39,26 +35,13 @@ def local_time(i: int) -> str:
 
 
 def flights(log):
-    out = []
-    for line in journal(log):
-        if line.startswith("control.setViewParams("):
-            values = line[line.index("(") + 1:line.index(")")].split(", ")
-            out.append((float(values[0]), float(values[1])))
-    return out
+    """(lat, lon) of every camera move."""
+    return [move[:2] for move in camera_moves(log)]
 
 
 def start(wine, name, port, setting=b"4800,n,8,1", more=b"", folder=None):
-    """Quorvane in a fresh folder (or the one given), its link to COM`port` opened as a user does."""
-    if folder is None:
-        folder = wine.app_folder(name)
-    else:
-        (folder / "Quorvane.exe").write_bytes((wine.build / "Quorvane.exe").read_bytes())
-    (folder / "Config.ini").write_bytes(b"[GPS]\r\nPort=%d\r\nSetting=%s\r\n" % (port, setting) + more)
-    process = wine.launch(folder / "Quorvane.exe")
-    wine.wait_for(lambda: wine.window_info("QuorvanePanel"), 30, "the panel")
-    wine.driver("dblclick", "Quorvane", str(RED))
-    wine.wait_for(lambda: shown_picture(wine) == GREY, 10, "the link to open")
-    return folder, process
+    process = open_link(wine, name, port, more, setting, folder)
+    return folder or wine.app_path(name), process
 
 
 class Watch:
@@ -347,7 +330,7 @@ class SmallDisk:
 
 
 def test_a_full_or_read_only_track_folder_loses_no_point(wine):
-    folder = wine.c_drive / "qv" / "small_disk"
+    folder = wine.app_path("small_disk")
     temp = folder / "temp.kml"
     with SmallDisk(folder, 8 * 1024) as disk, earth_and_receiver(wine, 25) as run:
         log, serial = run.log, run.serial
@@ -403,7 +386,7 @@ def test_a_reader_racing_a_long_recording_always_finds_a_whole_document(wine):
     stop = threading.Event()
     with earth_and_receiver(wine, 26) as run:
         log, serial = run.log, run.serial
-        temp = wine.c_drive / "qv" / "long_recording" / "temp.kml"
+        temp = wine.app_path("long_recording") / "temp.kml"
         folder, run.process = start(wine, "long_recording", 26, b"115200,n,8,1",
                                 b"[Track]\r\nTrackTempFile=%s\r\n" % wine.windows_path(temp).encode())
         wine.driver("click", "Quorvane", str(TRACK))

@@ -1,8 +1,10 @@
 """The marker over Google Earth's map, the zoom buttons and the window picker of the real Quorvane.exe."""
+import shutil
 import subprocess
 import time
 
 from harness import check, check_equal, journal, kill
+from nmea_model import sentence
 from test_receiver import GREY, RED, STATE, shown_picture
 from test_track import rmc
 
@@ -12,16 +14,16 @@ PURE_RED = (255, 0, 0)
 
 def rmc_course(course):
     line = rmc(1, 30.0, 3.0).decode()
-    body = line[1:line.index("*")].replace(",30.0,45.0,", ",30.0,%.1f," % course)
-    checksum = 0
-    for ch in body:
-        checksum ^= ord(ch)
-    return ("$%s*%02X\r\n" % (body, checksum)).encode()
+    return sentence(line[1:line.index("*")].replace(",30.0,45.0,", ",30.0,%.1f," % course))
 
 
-def open_link(wine, name, port, more=b""):
-    folder = wine.app_folder(name)
-    (folder / "Config.ini").write_bytes(b"[GPS]\r\nPort=%d\r\nSetting=4800,n,8,1\r\n" % port + more)
+def open_link(wine, name, port, more=b"", setting=b"4800,n,8,1", folder=None):
+    """Quorvane in a fresh folder (or in `folder`), its link to COM`port` opened as a user does."""
+    if folder is None:
+        folder = wine.app_folder(name)
+    else:
+        shutil.copy2(wine.build / "Quorvane.exe", folder / "Quorvane.exe")
+    (folder / "Config.ini").write_bytes(b"[GPS]\r\nPort=%d\r\nSetting=%s\r\n" % (port, setting) + more)
     process = wine.launch(folder / "Quorvane.exe")
     wine.wait_for(lambda: wine.window_info("QuorvanePanel"), 30, "the panel")
     wine.driver("dblclick", "Quorvane", str(RED))

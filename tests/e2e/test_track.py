@@ -2,9 +2,9 @@
 import re
 import subprocess
 import time
-from functools import reduce
 
 from harness import check, check_equal, journal, kill, wait_exit
+from nmea_model import sentence
 from test_receiver import GREY, RED, shown_picture
 
 TRACK = 130
@@ -13,7 +13,7 @@ TRACK = 130
 def rmc(second, lat_minutes, lon_minutes):
     """A valid RMC sentence at 22°lat_minutes' N, 114°lon_minutes' E, with its checksum."""
     body = "GPRMC,0400%02d,A,22%07.4f,N,114%07.4f,E,30.0,45.0,081226,," % (second, lat_minutes, lon_minutes)
-    return ("$%s*%02X\r\n" % (body, reduce(lambda a, c: a ^ ord(c), body, 0))).encode()
+    return sentence(body)
 
 
 def moving_fixes(count):
