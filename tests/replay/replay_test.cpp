@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,13 @@ namespace qv {
 namespace {
 
 std::filesystem::path Captures() { return std::filesystem::path(QV_SHARED_DIR) / "nmea"; }
+
+// A file that must be there: its absence fails the test instead of reading nothing.
+std::string Contents(const std::string& path) {
+    std::optional<std::string> text = ReadWholeFile(path);
+    EXPECT_TRUE(text.has_value()) << "cannot read " << path;
+    return text.value_or("");
+}
 
 std::string Journal(const std::string& text, const ReplayOptions& options, ReplayResult* result = nullptr) {
     std::string out;
@@ -38,7 +46,7 @@ TEST(Replay, EveryCaptureGivesItsGoldenJournal) {
                                  .string();
         std::optional<std::string> expected = ReadWholeFile(golden);
         ASSERT_TRUE(expected) << golden;
-        EXPECT_EQ(Journal(ReceiverText(*ReadWholeFile(entry.path().string())), Defaults()), *expected);
+        EXPECT_EQ(Journal(ReceiverText(Contents(entry.path().string())), Defaults()), *expected);
         ++compared;
     }
     EXPECT_EQ(compared, 7);
@@ -61,7 +69,7 @@ std::vector<std::string> FixesAndTrack(const std::string& journal) {
 TEST(Replay, ReadsCutAtAnyByteGiveTheSameFixesAndTrack) {
     for (const char* name : {"haicom-305N.log", "bt451.log", "holux-gm-210.log"}) {
         SCOPED_TRACE(name);
-        std::string text = ReceiverText(*ReadWholeFile((Captures() / name).string()));
+        std::string text = ReceiverText(Contents((Captures() / name).string()));
         ReplayOptions options = Defaults();
         options.settings.PrecisionInTrack = 0.0001;
         options.record = true;
@@ -69,14 +77,14 @@ TEST(Replay, ReadsCutAtAnyByteGiveTheSameFixesAndTrack) {
         options.kmlFile = dir.File("reference.kml");
         ReplayResult reference;
         std::vector<std::string> expected = FixesAndTrack(Journal(text, options, &reference));
-        std::string referenceKml = *ReadWholeFile(options.kmlFile);
+        std::string referenceKml = Contents(options.kmlFile);
         for (size_t n = 1; n <= 600; ++n) {
             options.bytesPerTick = n;
             options.kmlFile = dir.File("split.kml");
             ReplayResult result;
             ASSERT_EQ(FixesAndTrack(Journal(text, options, &result)), expected) << n << " bytes a tick";
             ASSERT_EQ(result.trackPoints, reference.trackPoints);
-            std::string kml = *ReadWholeFile(options.kmlFile);
+            std::string kml = Contents(options.kmlFile);
             // Only the time the document was begun may differ.
             ASSERT_EQ(kml.size(), referenceKml.size()) << n;
             ASSERT_EQ(kml.substr(kml.find("</name>")), referenceKml.substr(referenceKml.find("</name>"))) << n;
