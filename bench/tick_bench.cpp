@@ -110,6 +110,7 @@ int main() {
     auto control = std::make_unique<Control>();
     Control* flights = control.get();
     earth.control = std::move(control);
+    earth.ready = true;
     earth.bGotMapWnd = true;
     qv::PanelState view;
     view.bLockMap = view.bNorthUp = true;

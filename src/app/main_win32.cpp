@@ -5,7 +5,9 @@
 #include <string>
 
 #include "app/startup.h"
+#include "app/message_pump_win32.h"
 #include "app/text_codec.h"
+#include "mapview/earth_install_win32.h"
 #include "mapview/earth_win32.h"
 #include "mapview/window_api_win32.h"
 #include "ui/main_window_win32.h"
@@ -50,13 +52,19 @@ public:
     std::string ExecutableFolder() override { return ExecutableFolderOf(nullptr); }
     const ProfileReader& Profile() override { return profile_; }
     EarthConnector& Earth() override { return *earth_; }
+    InstallProbe& Install() override { return install_; }
+    const SteadyClock& Clock() override { return steady_; }
+    void Pause(uint32_t milliseconds) override {
+        // Waits for the time or a message, whichever comes first, and handles what came.
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, milliseconds, QS_ALLINPUT);
+        pump_.ProcessPending();
+    }
     void ShowError(std::string_view text, std::string_view title) override {
         MessageBoxW(nullptr, Utf8ToWide(text).c_str(), Utf8ToWide(title).c_str(), MB_OK | MB_ICONSTOP);
     }
     bool ShowMainWindow() override {
-        PanelServices services{settings_, fix_, link_, log_, clock_, windows_, sleeper_, [this] {
-                                   LoadSettings(settings_, ExecutableFolder(), profile_);
-                               }};
+        PanelServices services{settings_, fix_,     link_,    *earth_, log_, clock_, steady_,
+                               windows_,  sleeper_, [this] { LoadSettings(settings_, ExecutableFolder(), profile_); }};
         window_ = std::make_unique<MainWindow>(instance_, services);
         return window_->Open();
     }
@@ -70,6 +78,9 @@ private:
     EarthLink& link_;
     Win32ProfileReader profile_;
     std::unique_ptr<EarthConnector> earth_;
+    Win32InstallProbe install_;
+    SystemSteadyClock steady_;
+    Win32MessagePump pump_;
     Win32WindowApi windows_;
     Win32Sleeper sleeper_;
     std::unique_ptr<MainWindow> window_;

@@ -10,14 +10,28 @@ bool RunStartup(AppSettings& settings, EarthLink& link, const RunLog& log, Start
     log.LogLine("1. Start Quorvane & Init Params");
     log.LogLine("2. Open Google Earth");
 
-    // Both objects are asked for even when the first cannot be had.
-    link.app = platform.Earth().CreateApp();
-    link.control = platform.Earth().CreateControl();
-    if (link.app && link.control) {
-        log.LogLine("      - Open Google Earth Succeed");
+    // Creating the objects may start Google Earth; it is waited for, but not for ever.
+    std::unique_ptr<EarthConnection> connection = platform.Earth().Connect();
+    uint64_t started = platform.Clock().NowMs();
+    EarthConnection::State state = connection ? connection->Poll() : EarthConnection::State::failed;
+    while (state == EarthConnection::State::pending && platform.Clock().NowMs() - started < kActivationLimitMs) {
+        platform.Pause(50);
+        state = connection->Poll();
+    }
+    if (state == EarthConnection::State::connected && AttachEarth(link, std::move(connection))) {
+        log.LogLine("      - Open Google Earth Succeed" + EarthRoutesText(link.routes));
         return platform.ShowMainWindow();
     }
+    if (state == EarthConnection::State::pending) log.LogLine("      - Google Earth No Answer In 60 s");
     log.LogLine("      - Open Google Earth Error");
+    // Installed but never registered: say how to fix it, not that it is missing.
+    if (state == EarthConnection::State::failed && connection && IsClassNotRegistered(connection->FailureCode())) {
+        if (std::optional<std::string> exe = FindEarthProExecutable(platform.Install())) {
+            log.LogLine("      - Google Earth Pro Not Registered : " + *exe);
+            platform.ShowError(EarthNotRegisteredMessage(*exe), kErrorTitle);
+            return false;
+        }
+    }
     platform.ShowError(kEarthMissingText, kErrorTitle);
     return false;
 }

@@ -6,13 +6,17 @@
 #include "app/profile.h"
 #include "app/run_log.h"
 #include "app/settings.h"
+#include "app/timing.h"
 #include "mapview/earth.h"
+#include "mapview/earth_install.h"
 #include "mapview/earth_link.h"
 
 namespace qv {
 
 inline constexpr char kEarthMissingText[] = "未安装 Google Earth，或 Google Earth 版本错误！";
 inline constexpr char kErrorTitle[] = "错误";
+// Google Earth's activation that has not answered by then is given up.
+inline constexpr uint64_t kActivationLimitMs = 60000;
 
 // What start-up needs of the platform.
 class StartupPlatform {
@@ -21,6 +25,10 @@ public:
     virtual std::string ExecutableFolder() = 0;
     virtual const ProfileReader& Profile() = 0;
     virtual EarthConnector& Earth() = 0;
+    virtual InstallProbe& Install() = 0;
+    virtual const SteadyClock& Clock() = 0;
+    // Waits a little while Google Earth is being reached, handling window messages meanwhile.
+    virtual void Pause(uint32_t milliseconds) = 0;
     // The modal box with a stop icon and one OK button; returns when it is closed.
     virtual void ShowError(std::string_view text, std::string_view title) = 0;
     // Creates and shows the panel, which runs its load sequence; false when no window could be opened.

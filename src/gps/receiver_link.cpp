@@ -17,14 +17,13 @@ void ReceiverLink::OpenGPS() {
     if (settings_.GpsPort >= -32768 && settings_.GpsPort <= 32767) port_.SetPortNumber(settings_.GpsPort);
     port_.SetSettings(settings_.GpsSetting);
     pump_.ProcessPending();
-    panel_.SetText(PanelControl::txtState, gps_text::Connecting(settings_.GpsPort));
-    panel_.SetVisible(PanelControl::txtState, true);
+    status_.Set(StatusSource::link, gps_text::Connecting(settings_.GpsPort));
     pump_.ProcessPending();
 
     if (!port_.SetOpen(true)) {
         fix_.GPSState = -1;
         ShowGPSState(fix_.GPSState, panel_);
-        panel_.SetText(PanelControl::txtState, gps_text::NotFound(settings_.GpsPort));
+        status_.Set(StatusSource::link, gps_text::NotFound(settings_.GpsPort));
         return;
     }
     fix_.GPSState = 0;
@@ -41,7 +40,7 @@ void ReceiverLink::OpenGPS() {
         }
     }
     fix_.Pdop = -1;
-    panel_.SetVisible(PanelControl::txtState, false);
+    status_.Clear(StatusSource::link);
 }
 
 void ReceiverLink::CloseGPS() {

@@ -8,6 +8,7 @@
 #include "gps/serial_port.h"
 #include "mapview/earth_link.h"
 #include "ui/panel_view.h"
+#include "ui/status_board.h"
 
 namespace qv {
 
@@ -17,9 +18,9 @@ void ShowGPSState(int32_t state, PanelView& panel);
 
 class ReceiverLink {
 public:
-    ReceiverLink(AppSettings& settings, GpsFix& fix, SerialPort& port, PanelView& panel, MessagePump& pump,
-                 EarthLink& earth)
-        : settings_(settings), fix_(fix), port_(port), panel_(panel), pump_(pump), earth_(earth) {}
+    ReceiverLink(AppSettings& settings, GpsFix& fix, SerialPort& port, PanelView& panel, StatusBoard& status,
+                 MessagePump& pump, EarthLink& earth)
+        : settings_(settings), fix_(fix), port_(port), panel_(panel), status_(status), pump_(pump), earth_(earth) {}
 
     // Opens the configured port, showing what happens in txtState; on success
     // the camera is brought down to the configured eye height. Never fails.
@@ -34,6 +35,7 @@ private:
     GpsFix& fix_;
     SerialPort& port_;
     PanelView& panel_;
+    StatusBoard& status_;
     MessagePump& pump_;
     EarthLink& earth_;
 };

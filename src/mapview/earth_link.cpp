@@ -2,6 +2,30 @@
 
 namespace qv {
 
+bool AttachEarth(EarthLink& link, std::unique_ptr<EarthConnection> connection) {
+    if (!connection) return false;
+    std::unique_ptr<EarthApp> app = connection->TakeApp();
+    if (!app) return false;
+    std::unique_ptr<EarthControl> control = connection->TakeControl();
+    DropEarth(link);
+    link.routes = ChooseEarthRoutes(control != nullptr, connection->ControlKnows());
+    link.control = RouteEarthControl(link.routes, std::move(control), *app);
+    link.app = std::move(app);
+    link.connection = std::move(connection);
+    return true;
+}
+
+void DropEarth(EarthLink& link) {
+    link.camera.reset();
+    link.control.reset();
+    link.app.reset();
+    link.connection.reset();
+    link.ready = false;
+    link.hGEMain = 0;
+    link.hGEMap = 0;
+    link.bGotMapWnd = false;
+}
+
 bool GetMapWindowHandles(EarthLink& link) {
     std::optional<int32_t> main = link.app ? link.app->GetMainHwnd() : std::nullopt;
     std::optional<int32_t> map = main ? link.app->GetRenderHwnd() : std::nullopt;
@@ -29,6 +53,13 @@ void PlaceVehicleMarker(EarthLink& link, VehicleMarker& marker, WindowApi& windo
         marker.MoveTo(x - 240, y - 240);
         marker.Show();
     }
+}
+
+void ParkVehicleMarker(EarthLink& link, VehicleMarker& marker) {
+    // As when the map window cannot be measured: its centre counts as (0, 0).
+    link.lastCarX = 0;
+    link.lastCarY = 0;
+    marker.MoveTo(-240, -240);
 }
 
 bool FlyCameraTo(EarthLink& link, int32_t eyeHigh, double latitude, double longitude, bool tilted, double heading,

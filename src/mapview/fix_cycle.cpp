@@ -65,6 +65,11 @@ bool FixCycle::ProcessLine(std::string_view line) {
         track_.ShowTrack();
     }
 
+    if (!earth_.ready) {
+        // Google Earth is starting or gone: the camera and the marker wait for it.
+        ShowGPSState(fix_.GPSState, panel_);
+        return true;
+    }
     if (!earth_.bGotMapWnd) {
         // Google Earth's windows were not known yet: ask again and leave the rest of this tick.
         earth_.bGotMapWnd = GetMapWindowHandles(earth_);

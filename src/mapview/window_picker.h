@@ -6,17 +6,18 @@
 
 #include "mapview/window_api.h"
 #include "ui/panel.h"
-#include "ui/panel_view.h"
+#include "ui/status_board.h"
 
 namespace qv {
 
 class WindowPicker {
 public:
-    WindowPicker(WindowApi& windows, PanelView& panel, PanelState& state, int32_t panelHwnd)
-        : windows_(windows), panel_(panel), state_(state), panelHwnd_(panelHwnd) {}
+    WindowPicker(WindowApi& windows, StatusBoard& status, PanelState& state, int32_t panelHwnd)
+        : windows_(windows), status_(status), state_(state), panelHwnd_(panelHwnd) {}
 
     void OnPress() {
-        panel_.SetVisible(PanelControl::txtState, true);
+        // The line shows at once, with what it held before.
+        status_.Set(StatusSource::picker, status_.ShownText());
         state_.bPicking = true;
         // The pressed button holds the mouse; the panel takes it, to see the whole drag.
         windows_.ReleaseCapture();
@@ -28,17 +29,19 @@ public:
         int32_t px = static_cast<int32_t>(std::nearbyint(x)), py = static_cast<int32_t>(std::nearbyint(y));
         if (!windows_.ClientToScreen(panelHwnd_, px, py)) return;
         int32_t h = windows_.WindowFromPoint(px, py);
-        panel_.SetText(PanelControl::txtState, "[" + std::to_string(h) + "]" + windows_.GetWindowTitle(h));
+        status_.Set(StatusSource::picker, "[" + std::to_string(h) + "]" + windows_.GetWindowTitle(h));
     }
     void OnRelease() {
         state_.bPicking = false;
         windows_.ReleaseCapture();
-        panel_.SetVisible(PanelControl::txtState, false);
+        // A release on the panel also puts away the receiver link's message.
+        status_.Clear(StatusSource::picker);
+        status_.Clear(StatusSource::link);
     }
 
 private:
     WindowApi& windows_;
-    PanelView& panel_;
+    StatusBoard& status_;
     PanelState& state_;
     int32_t panelHwnd_;
 };

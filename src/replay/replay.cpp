@@ -105,6 +105,12 @@ class JournalApp final : public EarthApp {
 public:
     std::optional<int32_t> GetMainHwnd() override { return 1; }
     std::optional<int32_t> GetRenderHwnd() override { return 2; }
+    EarthOutcome IsInitialized() override { return EarthOutcome::ok; }
+    // The replay's camera and files go through the control.
+    std::unique_ptr<EarthCamera> GetCamera(bool) override { return nullptr; }
+    bool SetCamera(EarthCamera&, double) override { return false; }
+    bool SetCameraParams(double, double, double, int32_t, double, double, double, double) override { return false; }
+    bool OpenKmlFile(const std::string&, bool) override { return false; }
 };
 
 class JournalMarker final : public VehicleMarker {
@@ -201,6 +207,7 @@ ReplayResult Replay(const std::string& text, const ReplayOptions& options, const
     EarthLink earth;
     earth.app = std::make_unique<JournalApp>();
     earth.control = std::make_unique<JournalEarth>(ticks);
+    earth.ready = true;
     earth.bGotMapWnd = true;
     PanelState view;
     view.bLockMap = true;

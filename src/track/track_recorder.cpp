@@ -52,7 +52,8 @@ bool TrackRecorder::ShowTrack() {
     // Without a temporary file there is nothing for Google Earth to open.
     if (settings_.TrackTempFile.empty()) return true;
     SaveTrackTemp();
-    return earth_.control && earth_.control->OpenFile(settings_.TrackTempFile);
+    // A Google Earth still starting, or gone, is shown the track once it is ready.
+    return earth_.ready && earth_.control && earth_.control->OpenFile(settings_.TrackTempFile);
 }
 
 void TrackRecorder::SaveTrackTemp() {

@@ -20,6 +20,7 @@ constexpr wchar_t kClassName[] = L"QuorvanePanel";
 constexpr double kWidthTwips = 9135;
 constexpr double kHeightTwips = 780;
 constexpr UINT_PTR kReceiverTimer = 1;
+constexpr UINT_PTR kEarthTimer = 2;
 constexpr COLORREF kYellowText = RGB(255, 255, 0);
 constexpr COLORREF kCyanText = RGB(0, 255, 255);
 
@@ -59,13 +60,24 @@ MainWindow::MainWindow(HINSTANCE instance, const PanelServices& services)
       services_(services),
       twips_(TwipsPerPixel::OfScreen()),
       marker_(instance, services.windows, pump_),
-      panel_(*this, services.windows, services.sleeper, services.log, services.earth),
+      panel_(*this, services.windows, services.sleeper, services.log),
+      status_(*this, gps_text::kStateInitial),
       views_(services.settings, services.earth, panel_.state(), pump_, services.sleeper, marker_,
              [this] { ParkFocus(); }),
       track_(services.settings, services.earth, trackFiles_, services.clock),
-      link_(services.settings, services.fix, port_, *this, pump_, services.earth),
+      link_(services.settings, services.fix, port_, *this, status_, pump_, services.earth),
       cycle_(services.settings, services.fix, port_, *this, services.clock, services.earth, panel_.state(), track_,
-             marker_, services.windows) {}
+             marker_, services.windows),
+      session_(services.earth, services.earthConnector, services.log, services.steady,
+               {[this](std::string_view text) {
+                    if (text.empty()) status_.Clear(StatusSource::earth);
+                    else status_.Set(StatusSource::earth, text);
+                },
+                [this] { ParkVehicleMarker(services_.earth, marker_); },
+                [this] {
+                    // Back after a loss: the track being recorded is shown on the new map at once.
+                    if (panel_.state().bRecordTrack) track_.ShowTrack();
+                }}) {}
 
 MainWindow::~MainWindow() {
     if (hwnd_) DestroyWindow(hwnd_);
@@ -91,9 +103,11 @@ bool MainWindow::Open() {
     CreateWindowExW(0, kClassName, L"Quorvane", WS_POPUP | WS_CLIPCHILDREN, 0, 0, client.right, client.bottom, nullptr,
                     nullptr, instance_, this);
     if (!hwnd_) return false;
-    picker_.emplace(services_.windows, *this, panel_.state(), FromHwnd(hwnd_));
+    picker_.emplace(services_.windows, status_, panel_.state(), FromHwnd(hwnd_));
     panel_.OnLoad();
     SetTimer(hwnd_, kReceiverTimer, 1000, nullptr);
+    session_.Begin();
+    SetTimer(hwnd_, kEarthTimer, static_cast<UINT>(EarthSession::kPollMs), nullptr);
     return IsWindow(hwnd_) != FALSE;
 }
 
@@ -220,6 +234,7 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     case WM_TIMER:
         if (wParam == kReceiverTimer) OnTimer();
+        else if (wParam == kEarthTimer) OnEarthTimer();
         return 0;
     case WM_MOUSEMOVE:
         if (picker_) picker_->OnMove(static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)));
@@ -391,6 +406,8 @@ void MainWindow::OnTimer() {
     if (SendMessageW(testSwitch_, BM_GETCHECK, 0, 0) == BST_CHECKED) track_.SimulateTrack({pump_, services_.sleeper, *this});
 }
 
+void MainWindow::OnEarthTimer() { session_.OnTick(); }
+
 void MainWindow::OnTrackSwitch() {
     bool checked = SendMessageW(trackSwitch_, BM_GETCHECK, 0, 0) == BST_CHECKED;
     SetTooltip(trackSwitch_, track_.OnTrackSwitch(checked, panel_.state().bRecordTrack));
@@ -417,6 +434,7 @@ void MainWindow::OnClose() {
     panel_.state().bZooming = false;  // a zoom loop that is running ends with the window
     link_.CloseGPS();
     KillTimer(hwnd_, kReceiverTimer);
+    KillTimer(hwnd_, kEarthTimer);
     link_.CloseGPS();
     marker_.Unload();
     if (hwnd_) DestroyWindow(hwnd_);

@@ -12,6 +12,7 @@
 #include "gps/state_icons.h"
 #include "gps/serial_port_win32.h"
 #include "mapview/camera_view.h"
+#include "mapview/earth_session.h"
 #include "mapview/fix_cycle.h"
 #include "mapview/view_controls.h"
 #include "mapview/window_picker.h"
@@ -20,6 +21,7 @@
 #include "ui/gdi_win32.h"
 #include "ui/panel.h"
 #include "ui/panel_view.h"
+#include "ui/status_board.h"
 #include "ui/twips_win32.h"
 #include "ui/window_base_win32.h"
 
@@ -30,8 +32,10 @@ struct PanelServices {
     AppSettings& settings;
     GpsFix& fix;
     EarthLink& earth;
+    EarthConnector& earthConnector;
     const RunLog& log;
     const LocalClock& clock;
+    const SteadyClock& steady;
     WindowApi& windows;
     Sleeper& sleeper;
     std::function<void()> reloadSettings;
@@ -72,6 +76,7 @@ private:
     void OnCreate();
     void OnCommand(int id, int code);
     void OnTimer();
+    void OnEarthTimer();
     void OnTrackSwitch();
     void OnButtonPress(int id);
     void OnButtonRelease(int id);
@@ -96,12 +101,14 @@ private:
     Win32MessagePump pump_;
     MarkerWindow marker_;
     Panel panel_;
+    StatusBoard status_;
     ViewControls views_;
     std::optional<WindowPicker> picker_;
     DiskTrackFiles trackFiles_;
     TrackRecorder track_;
     ReceiverLink link_;
     FixCycle cycle_;
+    EarthSession session_;
     HWND tooltip_ = nullptr;
     HWND trackSwitch_ = nullptr;
     HWND testSwitch_ = nullptr;

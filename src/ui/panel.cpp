@@ -19,7 +19,7 @@ void Panel::OnLoad() {
     state_.b3D = false;
     state_.bNorthUp = true;
     state_.bRecordTrack = false;
-    link_.bGotMapWnd = GetMapWindowHandles(link_);
+    // Google Earth's windows are asked for once it is ready (EarthSession).
     state_.bLockMap = window_.FollowChecked();
 }
 

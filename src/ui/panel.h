@@ -4,7 +4,6 @@
 
 #include "app/run_log.h"
 #include "app/timing.h"
-#include "mapview/earth_link.h"
 #include "mapview/window_api.h"
 
 namespace qv {
@@ -34,8 +33,8 @@ struct PanelState {
 
 class Panel {
 public:
-    Panel(PanelWindow& window, WindowApi& windows, Sleeper& sleeper, const RunLog& log, EarthLink& link)
-        : window_(window), windows_(windows), sleeper_(sleeper), log_(log), link_(link) {}
+    Panel(PanelWindow& window, WindowApi& windows, Sleeper& sleeper, const RunLog& log)
+        : window_(window), windows_(windows), sleeper_(sleeper), log_(log) {}
 
     // Places the panel at the top centre, shows it, makes it top-most and sets the view flags.
     void OnLoad();
@@ -48,7 +47,6 @@ private:
     WindowApi& windows_;
     Sleeper& sleeper_;
     const RunLog& log_;
-    EarthLink& link_;
     PanelState state_;
 };
 

@@ -14,6 +14,9 @@ public:
     std::string ExecutableFolder() override { return folder_; }
     const ProfileReader& Profile() override { return profile_; }
     EarthConnector& Earth() override { return earth; }
+    InstallProbe& Install() override { return install; }
+    const SteadyClock& Clock() override { return steady; }
+    void Pause(uint32_t ms) override { steady.now += ms; }
     void ShowError(std::string_view text, std::string_view title) override {
         events_.push_back("error box " + std::string(title) + ": " + std::string(text));
     }
@@ -30,6 +33,19 @@ private:
 
 public:
     test::FakeEarthConnector earth;
+    test::FakeSteadyClock steady;
+    // A machine with one file, found through its environment.
+    struct Install final : InstallProbe {
+        std::optional<std::string> MachineValue(bool, const std::string&, const std::string&) override {
+            return std::nullopt;
+        }
+        std::optional<std::string> Environment(const std::string& name) override {
+            if (name == "ProgramFiles") return "C:\\Program Files";
+            return std::nullopt;
+        }
+        bool FileExists(const std::string& path) override { return path == exe; }
+        std::string exe;
+    } install;
 };
 
 struct StartupFixture : ::testing::Test {
@@ -66,11 +82,41 @@ TEST_F(StartupFixture, EarthMissingLogsTheErrorAndShowsTheBoxOnce) {
                                     "error box 错误: 未安装 Google Earth，或 Google Earth 版本错误！"}));
 }
 
-TEST_F(StartupFixture, EitherObjectMissingIsAFailure) {
+TEST_F(StartupFixture, WithoutTheControlTheDocumentedInterfaceIsUsedAndSaidSo) {
+    dir.Write("Config.ini", "[Log]\r\nWriteLog=1\r\n");
     platform.earth.controlMissing = true;
+    EXPECT_TRUE(Run());
+    EXPECT_EQ(LogMessages().back(), "      - Open Google Earth Succeed (IApplicationGE)");
+    ASSERT_TRUE(link.app && link.control);
+    link.control->SetViewParams(22.5, 114.1, 5000, 60, 30, false, 100);
+    EXPECT_EQ(events.back(), "SetCameraParams 22.5 114.1 0 1 5000 60 30 100");
+}
+
+TEST_F(StartupFixture, AnActivationThatNeverAnswersIsGivenUpAfterAMinute) {
+    dir.Write("Config.ini", "[Log]\r\nWriteLog=1\r\n");
+    platform.earth.pendingPolls = -1;
+    uint64_t started = platform.steady.now;
+    EXPECT_FALSE(Run());
+    EXPECT_EQ(platform.steady.now - started, kActivationLimitMs);
+    auto lines = LogMessages();
+    EXPECT_EQ(std::vector<std::string>(lines.end() - 2, lines.end()),
+              (std::vector<std::string>{"      - Google Earth No Answer In 60 s", "      - Open Google Earth Error"}));
+    EXPECT_EQ(events.back(), "error box 错误: 未安装 Google Earth，或 Google Earth 版本错误！");
+}
+
+TEST_F(StartupFixture, AnInstalledButUnregisteredEarthIsNamedWithItsFix) {
+    dir.Write("Config.ini", "[Log]\r\nWriteLog=1\r\n");
+    platform.earth.appMissing = true;
+    platform.install.exe = "C:\\Program Files\\Google\\Google Earth Pro\\client\\googleearth.exe";
+    EXPECT_FALSE(Run());
+    EXPECT_EQ(events.back(), "error box 错误: 已安装 Google Earth Pro，但其自动化接口未注册。请以管理员身份运行一次："
+                             "\"C:\\Program Files\\Google\\Google Earth Pro\\client\\googleearth.exe\" /RegServer");
+    EXPECT_EQ(LogMessages().back(),
+              "      - Google Earth Pro Not Registered : C:\\Program Files\\Google\\Google Earth Pro\\client\\googleearth.exe");
+    // Another failure than a missing registration says what it always said.
+    platform.earth.failure = static_cast<int32_t>(0x80080005);  // CO_E_SERVER_EXEC_FAILURE
     EXPECT_FALSE(Run());
     EXPECT_EQ(events.back(), "error box 错误: 未安装 Google Earth，或 Google Earth 版本错误！");
-    EXPECT_TRUE(link.app != nullptr);
 }
 
 TEST_F(StartupFixture, EarthPresentOpensThePanel) {

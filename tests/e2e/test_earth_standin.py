@@ -35,10 +35,10 @@ def test_quorvane_opens_its_panel_when_earth_answers(wine):
         earth = wine.window_info("QuorvaneEarthStandIn")
         check(earth is not None, "the stand-in's main window exists")
         lines = journal(log)
-        check_equal(lines[:5], ["start", "create app", "create control", f"app.GetMainHwnd() -> {earth['hwnd']}",
-                                lines[4]], "journal of the load")
-        check(lines[4].startswith("app.GetRenderHwnd() -> "), f"map window asked for: {lines[4]}")
-        check(lines[4] != f"app.GetRenderHwnd() -> {earth['hwnd']}", "the map window is not the main window")
+        check_equal(lines[:6], ["start", "create app", "create control", "app.IsInitialized() -> 1",
+                                f"app.GetMainHwnd() -> {earth['hwnd']}", lines[5]], "journal of the load")
+        check(lines[5].startswith("app.GetRenderHwnd() -> "), f"map window asked for: {lines[5]}")
+        check(lines[5] != f"app.GetRenderHwnd() -> {earth['hwnd']}", "the map window is not the main window")
         # The quit button ends the program.
         rc, _ = wine.driver("press", "Quorvane", "X")
         check(rc == 0, "the quit button was found")
@@ -107,6 +107,23 @@ def test_the_stand_in_keeps_a_camera_and_journals_every_call(wine):
         pic = wine.screenshot(wine.work / "standin-moved.png")
         check_equal(pic.count((255, 255, 0), 0, earth["top"] + 10, pic.width, pic.height), 0,
                     "yellow pixels after flying away")
+
+        # The application's documented members do the same work.
+        before = len(journal(log))
+        _, out = wine.run_tool("earthclient.exe", "init", "camera", "range", "setrange", "700", "setcamera", "2",
+                               "camparams", "22.5", "114.1", "3000", "45", "-30", "openkml", "C:\\standin\\track.kml")
+        check_equal(out.splitlines()[1:], ["init ok", "camera ok", "range 5000", "setrange ok", "setcamera ok",
+                                           "camparams ok", "openkml ok"], "documented members through the adapter")
+        n = journal(log)[before + 3].split(" ")[-1].removeprefix("camera")
+        check_equal(journal(log)[before + 2:], [
+            "app.IsInitialized() -> 1",
+            f"app.GetCamera(0) -> camera{n}",
+            f"camera{n}.Range -> 5000",
+            f"camera{n}.Range = 700 -> ok",
+            "app.SetCamera(camera, 2) -> ok lat=-33.86 lon=151.2 range=700 tilt=0 azimuth=0",
+            "app.SetCameraParams(22.5, 114.1, 0, 1, 3000, 45, -30, 100) -> ok",
+            'app.OpenKmlFile("C:\\\\standin\\\\track.kml", 1) -> ok 3 points',
+        ], "journal of the documented members")
     finally:
         wine.stop_standin()
 
@@ -134,6 +151,22 @@ def test_fault_switches(wine):
         check_equal(out[2:], ["map failed", "main failed"], "calls at and after the exit fail")
         check_equal(journal(log)[-1], "app.GetRenderHwnd -> exit", "journal of the exit")
         check(wine.window_info("QuorvaneEarthStandIn") is None, "the stand-in is gone")
+
+        # Still starting: not initialised, every other member fails with Google Earth's own code; then ready.
+        log = wine.install_standin("InitMs=4000\n")
+        _, out = wine.run_tool("earthclient.exe", "init", "main")
+        check_equal(out.splitlines()[1:], ["init not ready", "main failed"], "a starting Google Earth")
+        check_equal(journal(log)[-2:], ["app.IsInitialized() -> 0", "app.GetMainHwnd -> not initialised"],
+                    "journal while starting")
+        wine.wait_for(lambda: wine.run_tool("earthclient.exe", "init")[1].splitlines()[1:] == ["init ok"], 10,
+                      "the stand-in to finish starting")
+
+        log = wine.install_standin("NoControl=1\nTeleported=1\n")
+        _, out = wine.run_tool("earthclient.exe", "camparams", "1", "2", "3", "4", "5")
+        check_equal(out.splitlines(), ["create app -", "camparams ok"], "no control; a teleported move succeeds")
+        check_equal(journal(log)[1:], ["create app", "create control -> failed",
+                                       "app.SetCameraParams(1, 2, 0, 1, 3, 4, 5, 100) -> ok (teleported)"],
+                    "journal without a control")
     finally:
         wine.install_standin()
         wine.stop_standin()

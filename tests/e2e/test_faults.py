@@ -231,10 +231,14 @@ def kill_standin():
         os.kill(pid, signal.SIGKILL)
 
 
-def forget_killed_standin(wine):
+def forget_killed_standin(wine, hung=False):
     """Wine's rpcss keeps a killed server's class registered and sends the next activation to it; Wine starts
-    a fresh rpcss when one is needed."""
-    wine.stop_standin()
+    a fresh rpcss when one is needed. A hung stand-in does not answer a polite close: it is killed."""
+    if hung:
+        for pid in linux_pids("EarthStandIn.exe"):
+            os.kill(pid, signal.SIGKILL)
+    else:
+        wine.stop_standin()
     for pid in linux_pids("rpcss.exe"):
         os.kill(pid, signal.SIGKILL)
 

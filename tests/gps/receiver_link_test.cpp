@@ -13,9 +13,10 @@ struct LinkFixture : ::testing::Test {
     test::FakeSerialPort port{events};
     test::FakePanelView panel{events};
     test::FakePump pump{events};
+    StatusBoard status{panel, "initial"};
     EarthLink earth;
     test::FakeEarthControl* control;
-    ReceiverLink link{settings, fix, port, panel, pump, earth};
+    ReceiverLink link{settings, fix, port, panel, status, pump, earth};
 
     LinkFixture() {
         settings.GpsPort = 3;

@@ -37,6 +37,7 @@ struct CycleFixture : ::testing::Test {
         port.open = true;
         earth.control = std::make_unique<test::FakeEarthControl>(events);
         earth.app = std::make_unique<test::FakeEarthApp>(events);
+        earth.ready = true;
         earth.bGotMapWnd = true;
         view.bLockMap = true;
         view.bNorthUp = true;
@@ -208,6 +209,20 @@ TEST_F(CycleFixture, UnknownMapWindowIsAskedForAndEndsTheTick) {
     EXPECT_EQ(panel.ShownStateImage(), 0);  // ShowGPSState not reached
     Tick(std::string(kRmcA) + "\r\n");
     EXPECT_EQ(Flights().size(), 1u);
+}
+
+TEST_F(CycleFixture, WhileEarthIsNotReadyTheCameraAndMarkerWaitButNothingIsDropped) {
+    earth.ready = false;
+    earth.bGotMapWnd = false;
+    view.bRecordTrack = true;
+    track.BeginTrackKml();
+    Tick(std::string(kRmcA) + "\r\n" + "$GPRMC,123520,A,4808.038,N,01131.000,E,022.4,084.4,230394,003.1,W*6F\r\n");
+    EXPECT_EQ(panel.texts[PanelControl::lblTime], "20:35:20");  // the second fix was not dropped
+    EXPECT_EQ(panel.ShownStateImage(), 2);
+    EXPECT_TRUE(Flights().empty());
+    EXPECT_EQ(std::count(events.begin(), events.end(), "GetMainHwnd"), 0);
+    EXPECT_EQ(std::count_if(events.begin(), events.end(), [](auto& e) { return e.rfind("marker", 0) == 0; }), 0);
+    EXPECT_EQ(track.document().points(), 2u);  // recording goes on
 }
 
 }  // namespace

@@ -11,7 +11,8 @@ struct PickerFixture : ::testing::Test {
     test::FakeWindowApi windows{events};
     test::FakePanelView panel{events};
     PanelState state;
-    WindowPicker picker{windows, panel, state, 7};
+    StatusBoard status{panel, "initial"};
+    WindowPicker picker{windows, status, state, 7};
     PickerFixture() {
         windows.rects[7] = {336, 0, 945, 52};      // the panel
         windows.rects[1312858] = {0, 60, 1280, 1024};  // a map window below it
@@ -35,8 +36,7 @@ TEST_F(PickerFixture, ShowsTheHandleAndTitleUnderTheCursorWhileDragging) {
 }
 
 TEST_F(PickerFixture, MovesWithoutPickingChangeNothingAndAReleaseAlwaysHides) {
-    panel.SetText(PanelControl::txtState, "未找到 GPS 设备在串口 [3] !");
-    panel.SetVisible(PanelControl::txtState, true);
+    status.Set(StatusSource::link, "未找到 GPS 设备在串口 [3] !");
     picker.OnMove(10, 10);
     EXPECT_EQ(panel.texts[PanelControl::txtState], "未找到 GPS 设备在串口 [3] !");
     picker.OnRelease();

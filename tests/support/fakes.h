@@ -34,6 +34,12 @@ public:
     std::string timeOfDay = "16:32:43";
 };
 
+class FakeSteadyClock final : public SteadyClock {
+public:
+    uint64_t NowMs() const override { return now; }
+    uint64_t now = 1000000;
+};
+
 class FakeSleeper final : public Sleeper {
 public:
     explicit FakeSleeper(Events& events) : events_(events) {}
@@ -118,10 +124,28 @@ public:
         events_.push_back("GetRenderHwnd");
         return failMap ? std::nullopt : std::optional<int32_t>(mapHwnd);
     }
+    EarthOutcome IsInitialized() override {
+        events_.push_back("IsInitialized");
+        if (notReadyPolls > 0) {
+            --notReadyPolls;
+            return EarthOutcome::notReady;
+        }
+        return initialized;
+    }
+    std::unique_ptr<EarthCamera> GetCamera(bool terrain) override;
+    bool SetCamera(EarthCamera& camera, double speed) override;
+    bool SetCameraParams(double lat, double lon, double alt, int32_t altMode, double range, double tilt,
+                         double azimuth, double speed) override;
+    bool OpenKmlFile(const std::string& path, bool suppress) override {
+        events_.push_back("OpenKmlFile " + path + (suppress ? " 1" : " 0"));
+        return true;
+    }
     int32_t mainHwnd = 0x1010;
     int32_t mapHwnd = 0x2020;
     bool failMain = false;
     bool failMap = false;
+    int notReadyPolls = 0;                        // this many polls answer "not ready" first
+    EarthOutcome initialized = EarthOutcome::ok;  // then this
 
 private:
     Events& events_;
@@ -202,19 +226,88 @@ private:
     Events& events_;
 };
 
+inline std::unique_ptr<EarthCamera> FakeEarthApp::GetCamera(bool terrain) {
+    events_.push_back(std::string("GetCamera ") + (terrain ? "1" : "0"));
+    return std::make_unique<FakeEarthCamera>(events_);
+}
+inline bool FakeEarthApp::SetCamera(EarthCamera& camera, double speed) {
+    auto& c = static_cast<FakeEarthCamera&>(camera);
+    events_.push_back("SetCamera range=" + FakeEarthControl::Num(c.range) + " tilt=" + FakeEarthControl::Num(c.tilt) +
+                      " speed=" + FakeEarthControl::Num(speed));
+    return true;
+}
+inline bool FakeEarthApp::SetCameraParams(double lat, double lon, double alt, int32_t altMode, double range,
+                                          double tilt, double azimuth, double speed) {
+    using N = FakeEarthControl;
+    events_.push_back("SetCameraParams " + N::Num(lat) + " " + N::Num(lon) + " " + N::Num(alt) + " " +
+                      std::to_string(altMode) + " " + N::Num(range) + " " + N::Num(tilt) + " " + N::Num(azimuth) +
+                      " " + N::Num(speed));
+    return true;
+}
+
+// One attempt to reach the fake Google Earth, answering as scripted.
+class FakeEarthConnection final : public EarthConnection {
+public:
+    FakeEarthConnection(Events& events, int pendingPolls, bool appMissing, bool controlMissing, ControlMembers knows,
+                        int32_t failure, std::shared_ptr<bool> lost)
+        : events_(events),
+          pendingPolls_(pendingPolls),
+          appMissing_(appMissing),
+          controlMissing_(controlMissing),
+          knows_(knows),
+          failure_(failure),
+          lost_(std::move(lost)) {}
+    State Poll() override {
+        if (pendingPolls_ < 0) return State::pending;  // never answers
+        if (pendingPolls_ > 0) {
+            --pendingPolls_;
+            return State::pending;
+        }
+        return appMissing_ ? State::failed : State::connected;
+    }
+    int32_t FailureCode() override { return failure_; }
+    std::unique_ptr<EarthApp> TakeApp() override {
+        if (appMissing_ || Poll() != State::connected) return nullptr;
+        auto app = std::make_unique<FakeEarthApp>(events_);
+        lastApp = app.get();
+        return app;
+    }
+    std::unique_ptr<EarthControl> TakeControl() override {
+        if (controlMissing_) return nullptr;
+        return std::make_unique<FakeEarthControl>(events_);
+    }
+    ControlMembers ControlKnows() override { return controlMissing_ ? ControlMembers{} : knows_; }
+    bool Lost() override { return *lost_; }
+    FakeEarthApp* lastApp = nullptr;
+
+private:
+    Events& events_;
+    int pendingPolls_;
+    bool appMissing_;
+    bool controlMissing_;
+    ControlMembers knows_;
+    int32_t failure_;
+    std::shared_ptr<bool> lost_;
+};
+
 class FakeEarthConnector final : public EarthConnector {
 public:
     explicit FakeEarthConnector(Events& events) : events_(events) {}
-    std::unique_ptr<EarthApp> CreateApp() override {
+    std::unique_ptr<EarthConnection> Connect() override {
         events_.push_back("create app");
-        return appMissing ? nullptr : std::make_unique<FakeEarthApp>(events_);
-    }
-    std::unique_ptr<EarthControl> CreateControl() override {
         events_.push_back("create control");
-        return controlMissing ? nullptr : std::make_unique<FakeEarthControl>(events_);
+        ++connects;
+        lost = std::make_shared<bool>(false);  // each connection dies on its own
+        return std::make_unique<FakeEarthConnection>(events_, pendingPolls, appMissing, controlMissing, knows,
+                                                      failure, lost);
     }
     bool appMissing = false;
     bool controlMissing = false;
+    ControlMembers knows{true, true, true, true};
+    int pendingPolls = 0;  // polls that find the attempt still going; -1 for ever
+    int32_t failure = static_cast<int32_t>(0x80040154);  // REGDB_E_CLASSNOTREG
+    int connects = 0;
+    std::shared_ptr<bool> lost = std::make_shared<bool>(false);  // the latest connection's
 
 private:
     Events& events_;

@@ -58,6 +58,7 @@ struct RecorderFixture : ::testing::Test {
         settings.TrackTempFile = "C:\\Temp\\track.kml";
         settings.PrecisionInTrack = 0.0005;
         earth.control = std::make_unique<test::FakeEarthControl>(events);
+        earth.ready = true;
     }
 };
 
@@ -193,6 +194,11 @@ TEST_F(RecorderFixture, ARefusedOpenFileIsReported) {
     static_cast<test::FakeEarthControl&>(*earth.control).failCalls = true;
     recorder.BeginTrackKml();
     EXPECT_FALSE(recorder.ShowTrack());
+    // A Google Earth not ready yet is not asked; the file is still written for when it is.
+    earth.ready = false;
+    events.clear();
+    EXPECT_FALSE(recorder.ShowTrack());
+    EXPECT_EQ(events, (test::Events{"replace C:\\Temp\\track.kml"}));
 }
 
 TEST(TrackFileName, PatternHasLeadingZeros) {

@@ -44,13 +44,11 @@ struct PanelFixture : ::testing::Test {
     AppSettings settings;
     test::FakeClock clock;
     RunLog log{settings, clock};
-    EarthLink link;
-    Panel panel{window, windows, sleeper, log, link};
+    Panel panel{window, windows, sleeper, log};
 
     PanelFixture() {
         settings.WriteLog = true;
         settings.LogFile = dir.File("Log.txt");
-        link.app = std::make_unique<test::FakeEarthApp>(events);
     }
     std::string Log() { return ReadWholeFile(settings.LogFile).value_or(""); }
 };
@@ -62,27 +60,18 @@ TEST_F(PanelFixture, LoadPlacesTheWindowAtTheTopCentreAndRaisesIt) {
     EXPECT_EQ(window.topPx, 0);
     EXPECT_EQ(Log(), "2026/12/8 16:32:43          3. Open Quorvane Window at : 0,5040\r\n"
                      "2026/12/8 16:32:43          4. Set Quorvane Window On Top\r\n");
-    EXPECT_EQ(events, (test::Events{"move", "show", "sleep 1000", "topmost 12336 on", "GetMainHwnd",
-                                    "GetRenderHwnd"}));
+    EXPECT_EQ(events, (test::Events{"move", "show", "sleep 1000", "topmost 12336 on"}));
     EXPECT_TRUE(panel.state().bNorthUp);
     EXPECT_FALSE(panel.state().b3D);
     EXPECT_FALSE(panel.state().bRecordTrack);
     EXPECT_FALSE(panel.state().bZooming);
     EXPECT_TRUE(panel.state().bLockMap);
-    EXPECT_TRUE(link.bGotMapWnd);
-    EXPECT_EQ(link.hGEMain, 0x1010);
-    EXPECT_EQ(link.hGEMap, 0x2020);
 }
 
-TEST_F(PanelFixture, LoadGoesOnWhenEarthHasNoWindows) {
-    static_cast<test::FakeEarthApp&>(*link.app).failMap = true;
+TEST_F(PanelFixture, TheFollowSwitchSetsTheLock) {
     window.followChecked = false;
     panel.OnLoad();
-    EXPECT_FALSE(link.bGotMapWnd);
-    EXPECT_EQ(link.hGEMain, 0);
-    EXPECT_EQ(link.hGEMap, 0);
     EXPECT_FALSE(panel.state().bLockMap);
-    EXPECT_NE(Log().find("4. Set Quorvane Window On Top"), std::string::npos);
 }
 
 TEST_F(PanelFixture, OddScreensStillCentre) {

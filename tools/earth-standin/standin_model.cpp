@@ -27,6 +27,8 @@ bool Faults::IsSlow(std::string_view member) const {
     return slowMs > 0 && (slow.count("*") > 0 || slow.count(Lower(member)) > 0);
 }
 
+bool Faults::Hangs(std::string_view member) const { return hang.count(Lower(member)) > 0; }
+
 std::set<std::string> ParseMemberList(std::string_view text) {
     std::set<std::string> out;
     size_t at = 0;

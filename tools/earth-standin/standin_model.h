@@ -27,9 +27,16 @@ struct Faults {
     std::set<std::string> slow;    // member names, lower case ("*" for all), answered after slowMs
     int slowMs = 0;
     long exitAtCall = 0;  // the process ends on this call (counted from 1); 0 never
+    int initMs = 0;       // for this long after the start, not initialised
+    bool noControl = false;        // the control class is not served
+    std::set<std::string> hang;    // member names, lower case, that never answer
+    bool teleported = false;       // camera calls answer S_TELEPORTED
 
     bool Refuses(std::string_view member) const;
     bool IsSlow(std::string_view member) const;
+    bool Hangs(std::string_view member) const;
+    // Still starting `elapsedMs` after the process began.
+    bool Starting(long long elapsedMs) const { return elapsedMs < initMs; }
 };
 
 // "setViewParams, OpenFile" -> {"setviewparams", "openfile"}

@@ -37,6 +37,8 @@ using qv::Selection;
 constexpr wchar_t kMainClass[] = L"QuorvaneEarthStandIn";
 constexpr wchar_t kMapClass[] = L"QuorvaneEarthStandInMap";
 constexpr wchar_t kPSDispatch[] = L"{00020420-0000-0000-C000-000000000046}";
+constexpr HRESULT kApplicationUninitialized = static_cast<HRESULT>(0x80048002);  // E_APPLICATION_UNINITIALIZED
+constexpr HRESULT kTeleported = static_cast<HRESULT>(0x00048003);                // S_TELEPORTED
 
 // ---------------------------------------------------------------- server state
 
@@ -51,6 +53,7 @@ struct Server {
     int cameraCount = 0;
     HWND main = nullptr;
     HWND map = nullptr;
+    ULONGLONG started = GetTickCount64();
 
     void Journal(const std::string& line) {
         if (journalPath.empty()) return;
@@ -82,6 +85,10 @@ void LoadIni() {
     g_server.faults.slow = ParseMemberList(read("Faults", "Slow"));
     g_server.faults.slowMs = qv::ParseWholeNumber(read("Faults", "SlowMs")).value_or(0);
     g_server.faults.exitAtCall = qv::ParseWholeNumber(read("Faults", "ExitAtCall")).value_or(0);
+    g_server.faults.initMs = qv::ParseWholeNumber(read("Faults", "InitMs")).value_or(0);
+    g_server.faults.noControl = qv::ParseWholeNumber(read("Faults", "NoControl")).value_or(0) == 1;
+    g_server.faults.hang = ParseMemberList(read("Faults", "Hang"));
+    g_server.faults.teleported = qv::ParseWholeNumber(read("Faults", "Teleported")).value_or(0) == 1;
 }
 
 // ---------------------------------------------------------------- IDispatch objects
@@ -153,13 +160,25 @@ public:
         }
         if (g_server.faults.Refuses(memberName)) {
             g_server.Journal(journalName_ + "." + memberName + " -> refused");
-            if (excep) {
-                *excep = EXCEPINFO{};
-                excep->scode = E_FAIL;
-                excep->bstrSource = SysAllocString(L"EarthStandIn");
-                excep->bstrDescription = SysAllocString(L"refused by the [Faults] switches");
+            return Exception(excep, E_FAIL, L"refused by the [Faults] switches");
+        }
+        if (g_server.faults.Hangs(memberName)) {
+            // A hung Google Earth: this call, and the server's window, never answer again.
+            g_server.Journal(journalName_ + "." + memberName + " -> hang");
+            for (;;) Sleep(INFINITE);
+        }
+        if (g_server.faults.Starting(static_cast<long long>(GetTickCount64() - g_server.started))) {
+            if (memberName == "IsInitialized") {
+                if (result) {
+                    VariantInit(result);
+                    result->vt = VT_I4;
+                    result->lVal = 0;
+                }
+                g_server.Journal(journalName_ + "." + memberName + "() -> 0");
+                return S_OK;
             }
-            return DISP_E_EXCEPTION;
+            g_server.Journal(journalName_ + "." + memberName + " -> not initialised");
+            return Exception(excep, kApplicationUninitialized, L"Google Earth is still starting");
         }
         if (g_server.faults.IsSlow(memberName)) Sleep(static_cast<DWORD>(g_server.faults.slowMs));
         try {
@@ -172,6 +191,16 @@ public:
     static long Objects() { return objects_; }
 
 protected:
+    // A failure as a dual interface reports it: DISP_E_EXCEPTION, the code in EXCEPINFO.
+    static HRESULT Exception(EXCEPINFO* excep, HRESULT code, const wchar_t* description) {
+        if (excep) {
+            *excep = EXCEPINFO{};
+            excep->scode = code;
+            excep->bstrSource = SysAllocString(L"EarthStandIn");
+            excep->bstrDescription = SysAllocString(description);
+        }
+        return DISP_E_EXCEPTION;
+    }
     virtual std::vector<Member> Members() const = 0;
     virtual HRESULT Call(DISPID id, const std::string& name, WORD flags, DISPPARAMS* params, VARIANT* result) = 0;
     const std::string& journalName() const { return journalName_; }
@@ -183,26 +212,27 @@ private:
     static inline long objects_ = 0;
 };
 
-std::string Args(std::initializer_list<std::string> args) {
-    std::string out;
-    for (const std::string& a : args) out += (out.empty() ? "" : ", ") + a;
-    return out;
-}
-
+// A camera handed out: the control's (IKHViewInfo) or the application's (ICameraInfoGE), which name
+// the focus point differently.
 class CameraObject final : public DispatchObject {
 public:
-    CameraObject(const Camera& camera, int number)
-        : DispatchObject("camera" + std::to_string(number), qv::earth::kCameraInterfaceId), camera_(camera) {}
-    const Camera& camera() const { return camera_; }
+    CameraObject(const Camera& camera, int number, bool documented)
+        : DispatchObject("camera" + std::to_string(number), documented ? nullptr : qv::earth::kCameraInterfaceId),
+          camera_(camera),
+          documented_(documented) {}
 
 protected:
     std::vector<Member> Members() const override {
+        if (documented_)
+            return {{member::kFocusPointLatitude, 3}, {member::kFocusPointLongitude, 4}, {member::kRange, 1},
+                    {member::kTilt, 2},  {member::kAzimuth, 5}, {member::kFocusPointAltitude, 6},
+                    {member::kFocusPointAltitudeMode, 7}};
         return {{member::kRange, 1}, {member::kTilt, 2}, {member::kLatitude, 3}, {member::kLongitude, 4},
                 {member::kAzimuth, 5}};
     }
     HRESULT Call(DISPID id, const std::string& name, WORD flags, DISPPARAMS* params, VARIANT* result) override {
         double* field = id == 1 ? &camera_.range : id == 2 ? &camera_.tilt : id == 3 ? &camera_.latitude
-                      : id == 4 ? &camera_.longitude : &camera_.azimuth;
+                      : id == 4 ? &camera_.longitude : id == 5 ? &camera_.azimuth : id == 6 ? &altitude_ : &mode_;
         if (flags & DISPATCH_PROPERTYPUT) {
             VARIANT v;
             if (!ArgAs(params, 0, VT_R8, v)) {
@@ -215,8 +245,13 @@ protected:
         }
         if (result) {
             VariantInit(result);
-            result->vt = VT_R8;
-            result->dblVal = *field;
+            if (id == 7) {
+                result->vt = VT_I4;
+                result->lVal = static_cast<LONG>(*field);
+            } else {
+                result->vt = VT_R8;
+                result->dblVal = *field;
+            }
         }
         g_server.Journal(journalName() + "." + name + " -> " + JournalNumber(*field));
         return S_OK;
@@ -224,24 +259,184 @@ protected:
 
 private:
     Camera camera_;
+    bool documented_;
+    double altitude_ = 0;
+    double mode_ = 1;  // relative to the ground
 };
+
+// The camera work both interfaces share.
+namespace work {
+
+std::string CameraText() {
+    const Camera& c = g_server.camera;
+    return "lat=" + JournalNumber(c.latitude) + " lon=" + JournalNumber(c.longitude) + " range=" +
+           JournalNumber(c.range) + " tilt=" + JournalNumber(c.tilt) + " azimuth=" + JournalNumber(c.azimuth);
+}
+
+// What a successful camera call answers.
+HRESULT Moved() { return g_server.faults.teleported ? kTeleported : S_OK; }
+std::string MovedText() { return g_server.faults.teleported ? "ok (teleported)" : "ok"; }
+
+HRESULT HandOutCamera(const std::string& call, DISPPARAMS* params, VARIANT* result, bool documented) {
+    VARIANT terrain;
+    std::string arg = ArgAs(params, 0, VT_I4, terrain) ? std::to_string(terrain.lVal) : "?";
+    int number = ++g_server.cameraCount;
+    auto* camera = new CameraObject(g_server.camera, number, documented);
+    if (result) {
+        VariantInit(result);
+        result->vt = VT_DISPATCH;
+        result->pdispVal = camera;  // the caller owns the one reference
+    } else {
+        camera->Release();
+    }
+    g_server.Journal(call + "(" + arg + ") -> camera" + std::to_string(number));
+    return S_OK;
+}
+
+// Takes over the camera of argument 0 and journals the call with `more` arguments (declared types in order).
+HRESULT TakeCamera(const std::string& call, DISPPARAMS* params, bool documented, std::vector<VARTYPE> more) {
+    VARIANT view;
+    bool ok = ArgAs(params, 0, VT_DISPATCH, view) && view.pdispVal;
+    std::vector<std::string> args{"camera"};
+    for (size_t i = 0; ok && i < more.size(); ++i) {
+        VARIANT v;
+        ok = ArgAs(params, static_cast<UINT>(i + 1), more[i], v);
+        if (ok) args.push_back(more[i] == VT_I4 ? std::to_string(v.lVal) : JournalNumber(v.dblVal));
+    }
+    if (!ok) {
+        VariantClear(&view);
+        g_server.Journal(call + "(?) -> bad argument");
+        return DISP_E_TYPEMISMATCH;
+    }
+    // The camera may come back through a proxy: read it through IDispatch like any client would.
+    Camera c = g_server.camera;
+    auto read = [&](const wchar_t* prop, double& into) {
+        DISPID did;
+        LPOLESTR names[] = {const_cast<LPOLESTR>(prop)};
+        if (FAILED(view.pdispVal->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &did))) return;
+        DISPPARAMS none{};
+        VARIANT v;
+        VariantInit(&v);
+        if (SUCCEEDED(view.pdispVal->Invoke(did, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, &v,
+                                            nullptr, nullptr)) &&
+            SUCCEEDED(VariantChangeType(&v, &v, 0, VT_R8)))
+            into = v.dblVal;
+        VariantClear(&v);
+    };
+    // Reading our own camera object back journals those reads too; keep them out.
+    std::string saved = g_server.journalPath;
+    long savedCalls = g_server.calls;
+    g_server.journalPath.clear();
+    read(documented ? member::kFocusPointLatitude : member::kLatitude, c.latitude);
+    read(documented ? member::kFocusPointLongitude : member::kLongitude, c.longitude);
+    read(member::kRange, c.range);
+    read(member::kTilt, c.tilt);
+    read(member::kAzimuth, c.azimuth);
+    g_server.journalPath = saved;
+    g_server.calls = savedCalls;
+    VariantClear(&view);
+    g_server.camera = c;
+    g_server.Redraw();
+    std::string list;
+    for (const std::string& a : args) list += (list.empty() ? "" : ", ") + a;
+    g_server.Journal(call + "(" + list + ") -> " + MovedText() + " " + CameraText());
+    return Moved();
+}
+
+// Reads `types.size()` arguments; nothing when one does not convert.
+std::optional<std::vector<VARIANT>> Args(DISPPARAMS* params, std::initializer_list<VARTYPE> types) {
+    std::vector<VARIANT> out;
+    UINT i = 0;
+    for (VARTYPE t : types) {
+        VARIANT v;
+        if (!ArgAs(params, i++, t, v)) return std::nullopt;
+        out.push_back(v);
+    }
+    return out;
+}
+
+std::string ArgText(const VARIANT& v) { return v.vt == VT_I4 ? std::to_string(v.lVal) : JournalNumber(v.dblVal); }
+
+HRESULT Fly(const std::string& call, const std::vector<VARIANT>& v, Camera camera) {
+    g_server.camera = camera;
+    g_server.Redraw();
+    std::string list;
+    for (const VARIANT& a : v) list += (list.empty() ? "" : ", ") + ArgText(a);
+    g_server.Journal(call + "(" + list + ") -> " + MovedText());
+    return Moved();
+}
+
+HRESULT LoadKml(const std::string& call, DISPPARAMS* params, bool withSuppress) {
+    VARIANT path, suppress;
+    if (!ArgAs(params, 0, VT_BSTR, path) || (withSuppress && !ArgAs(params, 1, VT_I4, suppress))) {
+        g_server.Journal(call + "(?) -> bad argument");
+        return DISP_E_TYPEMISMATCH;
+    }
+    std::string file = qv::WideToUtf8(path.bstrVal ? path.bstrVal : L"");
+    VariantClear(&path);
+    std::string args = JournalText(file) + (withSuppress ? ", " + std::to_string(suppress.lVal) : "");
+    std::optional<std::string> kml = qv::ReadWholeFile(file);
+    if (!kml) {
+        g_server.Journal(call + "(" + args + ") -> failed: cannot read");
+        return E_FAIL;
+    }
+    g_server.track = ParseKmlCoordinates(*kml);
+    g_server.trackFile = file;
+    g_server.Redraw();
+    g_server.Journal(call + "(" + args + ") -> ok " + std::to_string(g_server.track.size()) + " points");
+    return S_OK;
+}
+
+HRESULT Answer(const std::string& call, VARIANT* result, LONG value) {
+    if (result) {
+        VariantInit(result);
+        result->vt = VT_I4;
+        result->lVal = value;
+    }
+    g_server.Journal(call + "() -> " + std::to_string(value));
+    return S_OK;
+}
+
+}  // namespace work
 
 class AppObject final : public DispatchObject {
 public:
     AppObject() : DispatchObject("app", qv::earth::kAppInterfaceId) {}
 
 protected:
-    std::vector<Member> Members() const override { return {{member::kGetMainHwnd, 1}, {member::kGetRenderHwnd, 2}}; }
-    HRESULT Call(DISPID id, const std::string& name, WORD, DISPPARAMS*, VARIANT* result) override {
-        HWND h = id == 1 ? g_server.main : g_server.map;
-        LONG value = static_cast<LONG>(reinterpret_cast<uintptr_t>(h));
-        if (result) {
-            VariantInit(result);
-            result->vt = VT_I4;
-            result->lVal = value;
+    std::vector<Member> Members() const override {
+        namespace id = qv::earth::dispid;
+        return {{member::kGetMainHwnd, id::kGetMainHwnd},   {member::kGetRenderHwnd, id::kGetRenderHwnd},
+                {member::kIsInitialized, id::kIsInitialized}, {member::kGetCamera, id::kGetCamera},
+                {member::kSetCamera, id::kSetCamera},        {member::kSetCameraParams, id::kSetCameraParams},
+                {member::kOpenKmlFile, id::kOpenKmlFile}};
+    }
+    HRESULT Call(DISPID id, const std::string& name, WORD, DISPPARAMS* params, VARIANT* result) override {
+        namespace ids = qv::earth::dispid;
+        const std::string call = "app." + name;
+        switch (id) {
+        case ids::kGetMainHwnd:
+        case ids::kGetRenderHwnd: {
+            HWND h = id == ids::kGetMainHwnd ? g_server.main : g_server.map;
+            return work::Answer(call, result, static_cast<LONG>(reinterpret_cast<uintptr_t>(h)));
         }
-        g_server.Journal("app." + name + "() -> " + std::to_string(value));
-        return S_OK;
+        case ids::kIsInitialized:
+            return work::Answer(call, result, 1);
+        case ids::kGetCamera:
+            return work::HandOutCamera(call, params, result, true);
+        case ids::kSetCamera:
+            return work::TakeCamera(call, params, true, {VT_R8});
+        case ids::kSetCameraParams: {
+            auto v = work::Args(params, {VT_R8, VT_R8, VT_R8, VT_I4, VT_R8, VT_R8, VT_R8, VT_R8});
+            if (!v) break;
+            // The focus point seen from `range` metres.
+            return work::Fly(call, *v, {(*v)[0].dblVal, (*v)[1].dblVal, (*v)[4].dblVal, (*v)[5].dblVal, (*v)[6].dblVal});
+        }
+        default:
+            return work::LoadKml(call, params, true);
+        }
+        g_server.Journal(call + "(?) -> bad argument");
+        return DISP_E_TYPEMISMATCH;
     }
 };
 
@@ -254,118 +449,23 @@ protected:
         return {{member::kCurrentView, 1}, {member::kSetView, 2}, {member::kSetViewParams, 3}, {member::kOpenFile, 4}};
     }
     HRESULT Call(DISPID id, const std::string& name, WORD, DISPPARAMS* params, VARIANT* result) override {
+        const std::string call = "control." + name;
         switch (id) {
-        case 1: return CurrentView(name, params, result);
-        case 2: return SetView(name, params);
-        case 3: return SetViewParams(name, params);
-        default: return OpenFile(name, params);
-        }
-    }
-
-private:
-    HRESULT CurrentView(const std::string& name, DISPPARAMS* params, VARIANT* result) {
-        VARIANT terrain;
-        std::string arg = ArgAs(params, 0, VT_I4, terrain) ? std::to_string(terrain.lVal) : "?";
-        int number = ++g_server.cameraCount;
-        auto* camera = new CameraObject(g_server.camera, number);
-        if (result) {
-            VariantInit(result);
-            result->vt = VT_DISPATCH;
-            result->pdispVal = camera;  // the caller owns the one reference
-        } else {
-            camera->Release();
-        }
-        g_server.Journal("control." + name + "(" + arg + ") -> camera" + std::to_string(number));
-        return S_OK;
-    }
-
-    HRESULT SetView(const std::string& name, DISPPARAMS* params) {
-        VARIANT view, terrain, speed;
-        bool ok = ArgAs(params, 0, VT_DISPATCH, view) && ArgAs(params, 1, VT_I4, terrain) &&
-                  ArgAs(params, 2, VT_R8, speed) && view.pdispVal;
-        if (!ok) {
-            VariantClear(&view);
-            g_server.Journal("control." + name + "(?) -> bad argument");
-            return DISP_E_TYPEMISMATCH;
-        }
-        // The camera may come back through a proxy: read it through IDispatch like any client would.
-        Camera c = g_server.camera;
-        auto read = [&](const wchar_t* prop, double& into) {
-            DISPID did;
-            LPOLESTR names[] = {const_cast<LPOLESTR>(prop)};
-            if (FAILED(view.pdispVal->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &did))) return;
-            DISPPARAMS none{};
-            VARIANT v;
-            VariantInit(&v);
-            if (SUCCEEDED(view.pdispVal->Invoke(did, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, &v,
-                                                nullptr, nullptr)) &&
-                SUCCEEDED(VariantChangeType(&v, &v, 0, VT_R8)))
-                into = v.dblVal;
-            VariantClear(&v);
-        };
-        // Reading our own camera object back journals those reads too; keep them out.
-        std::string saved = g_server.journalPath;
-        long savedCalls = g_server.calls;
-        g_server.journalPath.clear();
-        read(member::kLatitude, c.latitude);
-        read(member::kLongitude, c.longitude);
-        read(member::kRange, c.range);
-        read(member::kTilt, c.tilt);
-        read(member::kAzimuth, c.azimuth);
-        g_server.journalPath = saved;
-        g_server.calls = savedCalls;
-        VariantClear(&view);
-        g_server.camera = c;
-        g_server.Redraw();
-        g_server.Journal("control." + name + "(" +
-                         Args({"camera", std::to_string(terrain.lVal), JournalNumber(speed.dblVal)}) + ") -> ok " +
-                         CameraText());
-        return S_OK;
-    }
-
-    HRESULT SetViewParams(const std::string& name, DISPPARAMS* params) {
-        VARIANT v[7];
-        const VARTYPE types[7] = {VT_R8, VT_R8, VT_R8, VT_R8, VT_R8, VT_I4, VT_R8};
-        for (UINT i = 0; i < 7; ++i)
-            if (!ArgAs(params, i, types[i], v[i])) {
-                g_server.Journal("control." + name + "(?) -> bad argument");
+        case 1:
+            return work::HandOutCamera(call, params, result, false);
+        case 2:
+            return work::TakeCamera(call, params, false, {VT_I4, VT_R8});
+        case 3: {
+            auto v = work::Args(params, {VT_R8, VT_R8, VT_R8, VT_R8, VT_R8, VT_I4, VT_R8});
+            if (!v) {
+                g_server.Journal(call + "(?) -> bad argument");
                 return DISP_E_TYPEMISMATCH;
             }
-        g_server.camera = {v[0].dblVal, v[1].dblVal, v[2].dblVal, v[3].dblVal, v[4].dblVal};
-        g_server.Redraw();
-        g_server.Journal("control." + name + "(" +
-                         Args({JournalNumber(v[0].dblVal), JournalNumber(v[1].dblVal), JournalNumber(v[2].dblVal),
-                               JournalNumber(v[3].dblVal), JournalNumber(v[4].dblVal), std::to_string(v[5].lVal),
-                               JournalNumber(v[6].dblVal)}) +
-                         ") -> ok");
-        return S_OK;
-    }
-
-    HRESULT OpenFile(const std::string& name, DISPPARAMS* params) {
-        VARIANT path;
-        if (!ArgAs(params, 0, VT_BSTR, path)) {
-            g_server.Journal("control." + name + "(?) -> bad argument");
-            return DISP_E_TYPEMISMATCH;
+            return work::Fly(call, *v, {(*v)[0].dblVal, (*v)[1].dblVal, (*v)[2].dblVal, (*v)[3].dblVal, (*v)[4].dblVal});
         }
-        std::string file = qv::WideToUtf8(path.bstrVal ? path.bstrVal : L"");
-        VariantClear(&path);
-        std::optional<std::string> kml = qv::ReadWholeFile(file);
-        if (!kml) {
-            g_server.Journal("control." + name + "(" + JournalText(file) + ") -> failed: cannot read");
-            return E_FAIL;
+        default:
+            return work::LoadKml(call, params, false);
         }
-        g_server.track = ParseKmlCoordinates(*kml);
-        g_server.trackFile = file;
-        g_server.Redraw();
-        g_server.Journal("control." + name + "(" + JournalText(file) + ") -> ok " +
-                         std::to_string(g_server.track.size()) + " points");
-        return S_OK;
-    }
-
-    static std::string CameraText() {
-        const Camera& c = g_server.camera;
-        return "lat=" + JournalNumber(c.latitude) + " lon=" + JournalNumber(c.longitude) + " range=" +
-               JournalNumber(c.range) + " tilt=" + JournalNumber(c.tilt) + " azimuth=" + JournalNumber(c.azimuth);
     }
 };
 
@@ -387,6 +487,10 @@ public:
     ULONG STDMETHODCALLTYPE Release() override { return 1; }
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** out) override {
         if (outer) return CLASS_E_NOAGGREGATION;
+        if (!app_ && g_server.faults.noControl) {
+            g_server.Journal("create control -> failed");
+            return CLASS_E_CLASSNOTAVAILABLE;
+        }
         DispatchObject* object = app_ ? static_cast<DispatchObject*>(new AppObject) : new ControlObject;
         HRESULT hr = object->QueryInterface(riid, out);
         object->Release();

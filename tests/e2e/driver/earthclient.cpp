@@ -4,6 +4,8 @@
 //
 //   main | map | view | range | tilt | setrange X | settilt X | setview SPEED |
 //   fly LAT LON RANGE TILT AZIMUTH | open PATH
+// and the application's documented members:
+//   init | camera | setcamera SPEED | camparams LAT LON RANGE TILT AZIMUTH | openkml PATH
 #include <windows.h>
 #include <objbase.h>
 
@@ -27,17 +29,25 @@ void Say(const std::string& line) {
 double Number(const std::wstring& text) { return qv::ParseDecimal(qv::WideToUtf8(text)).value_or(0); }
 
 int Run(const std::vector<std::wstring>& args) {
-    auto connector = qv::MakeComEarthConnector();
-    auto app = connector->CreateApp();
-    auto control = connector->CreateControl();
+    // Every call waits for its answer, however long, so each step reports what the server said.
+    auto connector = qv::MakeComEarthConnector({INFINITE, false});
+    auto connection = connector->Connect();
+    while (connection->Poll() == qv::EarthConnection::State::pending) Sleep(10);
+    auto app = connection->TakeApp();
+    auto control = connection->TakeControl();
     Say(std::string("create ") + (app ? "app" : "-") + " " + (control ? "control" : "-"));
-    if (!app || !control) return 1;
+    if (!app) return 1;
     std::unique_ptr<qv::EarthCamera> camera;
     auto show = [](const char* what, std::optional<double> v) {
         Say(std::string(what) + " " + (v ? qv::ShortestDoubleText(*v) : "failed"));
     };
     for (size_t i = 0; i < args.size(); ++i) {
         const std::wstring& step = args[i];
+        bool needsControl = step == L"view" || step == L"setview" || step == L"fly" || step == L"open";
+        if (needsControl && !control) {
+            Say("no control");
+            return 1;
+        }
         auto next = [&]() { return i + 1 < args.size() ? args[++i] : std::wstring(); };
         if (step == L"main") {
             auto h = app->GetMainHwnd();
@@ -65,6 +75,21 @@ int Run(const std::vector<std::wstring>& args) {
             double v[5];
             for (double& x : v) x = Number(next());
             Say(control->SetViewParams(v[0], v[1], v[2], v[3], v[4], false, 100.0) ? "fly ok" : "fly failed");
+        } else if (step == L"init") {
+            Say(std::string("init ") + qv::EarthOutcomeName(app->IsInitialized()));
+        } else if (step == L"camera") {
+            camera = app->GetCamera(false);
+            Say(camera ? "camera ok" : "camera failed");
+        } else if (step == L"setcamera") {
+            double speed = Number(next());
+            Say(camera && app->SetCamera(*camera, speed) ? "setcamera ok" : "setcamera failed");
+        } else if (step == L"camparams") {
+            double v[5];
+            for (double& x : v) x = Number(next());
+            Say(app->SetCameraParams(v[0], v[1], 0, 1, v[2], v[3], v[4], 100.0) ? "camparams ok" : "camparams failed");
+        } else if (step == L"openkml") {
+            std::string path = qv::WideToUtf8(next());
+            Say(app->OpenKmlFile(path, true) ? "openkml ok" : "openkml failed");
         } else if (step == L"open") {
             std::string path = qv::WideToUtf8(next());
             Say(control->OpenFile(path) ? "open ok" : "open failed");
