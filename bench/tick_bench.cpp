@@ -18,12 +18,9 @@ namespace {
 
 std::string WithChecksum(const std::string& body) { return qv::NmeaSentence(body.substr(1)) + "\r\n"; }
 
-struct Port final : qv::SerialPort {
+struct Port final : qv::ReceiverInput {
     std::deque<std::string> chunks;
-    bool SetPortNumber(int32_t) override { return true; }
-    bool SetSettings(std::string_view) override { return true; }
-    bool SetOpen(bool) override { return true; }
-    std::optional<std::string> ReadAll() override {
+    std::optional<std::string> ReadReceiver() override {
         if (chunks.empty()) return std::string();
         std::string c = std::move(chunks.front());
         chunks.pop_front();

@@ -12,7 +12,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     int32_t timeZone = static_cast<int8_t>(data[0]) % 30;
     std::string_view line(reinterpret_cast<const char*>(data + 1), size - 1);
     qv::GpsFix fix;
-    qv::NmeaOutcome r = qv::ParseNmea(line, timeZone, fix);
+    // Every talker a receiver may use, so the other systems' sentences are decoded too.
+    static const qv::TalkerList kAll = qv::ParseTalkers("GP,GN,GL,GA,GB,BD,GQ,GI");
+    qv::NmeaOutcome r = qv::ParseNmea(line, timeZone, fix, data[0] & 0x80 ? kAll : qv::TalkerList());
+    qv::RmcTalker(line);
     if (!r.failed() && r.result != 0) {
         if (fix.GPSState != (r.result == 1 ? 1 : 0)) std::abort();
         if (!std::isfinite(fix.Latitude) || !std::isfinite(fix.Longitude) || !std::isfinite(fix.Speed) ||

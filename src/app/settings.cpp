@@ -13,6 +13,8 @@ constexpr SettingEntry kTable[] = {
     {"GPS", "Port", SettingKind::WholeNumberOrKeep, "", &AppSettings::GpsPort, 0},
     {"GPS", "Setting", SettingKind::Text, "", &AppSettings::GpsSetting, 0},
     {"GPS", "TimeZone", SettingKind::WholeNumber, "", &AppSettings::TimeZone, 8},
+    {"GPS", "Talkers", SettingKind::Text, "", &AppSettings::GpsTalkers, 0},
+    {"GPS", "OpenAtStart", SettingKind::Flag, "", &AppSettings::OpenAtStart, 0},
     {"Track", "TrackTempFile", SettingKind::Text, "", &AppSettings::TrackTempFile, 0},
     {"Track", "PrecisionInTrack", SettingKind::Decimal, "0.0005", &AppSettings::PrecisionInTrack, 0.0005},
     {"Log", "WriteLog", SettingKind::Flag, "", &AppSettings::WriteLog, 0},

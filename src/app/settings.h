@@ -27,6 +27,8 @@ struct AppSettings {
     int32_t GpsPort = 0;
     std::string GpsSetting;  // serial line settings, "4800,n,8,1"
     int32_t TimeZone = 0;    // whole hours added to the receiver's UTC time
+    std::string GpsTalkers;  // the talkers whose sentences are decoded, "GP,GN"; empty for GP
+    bool OpenAtStart = false;  // open the receiver link once the panel shows
     std::string TrackTempFile;
     double PrecisionInTrack = 0;  // least move in degrees that makes a new track point
     bool WriteLog = false;

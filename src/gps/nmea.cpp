@@ -166,17 +166,61 @@ std::string NmeaSentence(std::string_view body) {
     return s;
 }
 
-NmeaOutcome ParseNmea(std::string_view line, int32_t timeZone, GpsFix& fix) {
-    if (line.substr(0, 3) != "$GP") return {};
+bool TalkerList::Has(std::string_view id) const {
+    for (const std::string& t : ids_)
+        if (t == id) return true;
+    return false;
+}
+
+TalkerList ParseTalkers(std::string_view text) {
+    TalkerList list;
+    list.ids_.clear();
+    size_t at = 0;
+    while (at <= text.size()) {
+        size_t comma = text.find(',', at);
+        if (comma == std::string_view::npos) comma = text.size();
+        std::string_view item = text.substr(at, comma - at);
+        at = comma + 1;
+        while (!item.empty() && (item.front() == ' ' || item.front() == '\t')) item.remove_prefix(1);
+        while (!item.empty() && (item.back() == ' ' || item.back() == '\t')) item.remove_suffix(1);
+        if (item.size() != 2) continue;
+        std::string id;
+        for (char c : item) {
+            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+            if (c < 'A' || c > 'Z') break;
+            id += c;
+        }
+        if (id.size() == 2 && !list.Has(id)) list.ids_.push_back(id);
+    }
+    if (list.ids_.empty()) list.ids_.push_back("GP");
+    return list;
+}
+
+NmeaOutcome ParseNmea(std::string_view line, int32_t timeZone, GpsFix& fix, const TalkerList& talkers) {
+    if (line.size() < 3 || line[0] != '$' || !talkers.Has(line.substr(1, 2))) return {};
     // A damaged sentence is treated like one of another talker.
     if (!NmeaChecksumOk(line)) return {};
     Fields fields{};
     if (!SplitFields(line, fields)) return {0, NmeaError::TooManyFields};
-    std::string_view type = fields[0];
-    if (type == "$GPGGA") return DecodeGga(fields, fix);
-    if (type == "$GPGSA") return DecodeGsa(fields, fix);
-    if (type == "$GPRMC") return DecodeRmc(fields, timeZone, fix);
+    std::string_view type = fields[0].size() > 3 ? fields[0].substr(3) : std::string_view();
+    if (type == "GGA") return DecodeGga(fields, fix);
+    if (type == "GSA") return DecodeGsa(fields, fix);
+    if (type == "RMC") return DecodeRmc(fields, timeZone, fix);
     return {};  // GSV, VTG and the rest drive nothing
+}
+
+NmeaOutcome ParseNmea(std::string_view line, int32_t timeZone, GpsFix& fix) {
+    static const TalkerList kGpsOnly;
+    return ParseNmea(line, timeZone, fix, kGpsOnly);
+}
+
+bool IsCheckedSentence(std::string_view line) {
+    return line.size() > 4 && line[0] == '$' && line.find('*') != std::string_view::npos && NmeaChecksumOk(line);
+}
+
+std::optional<std::string> RmcTalker(std::string_view line) {
+    if (line.size() < 7 || line.substr(3, 4) != "RMC," || !IsCheckedSentence(line)) return std::nullopt;
+    return std::string(line.substr(1, 2));
 }
 
 }  // namespace qv

@@ -1,8 +1,11 @@
 #pragma once
-// Decoding of the receiver's "$GP" sentences into GpsFix.
+// Decoding of the receiver's sentences into GpsFix: "$GP" ones, and those of
+// the other talkers the user lists.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "gps/gps_fix.h"
 
@@ -38,8 +41,31 @@ std::string NmeaSentence(std::string_view body);
 // XOR of the characters between '$' and '*'.
 bool NmeaChecksumOk(std::string_view line);
 
-// Decodes one line (without its line end). Lines that are not "$GP"
-// sentences, or whose checksum does not match, give 0 and change nothing.
+// The talkers whose RMC, GGA and GSA sentences are decoded ("GP", "GN", ...).
+class TalkerList {
+public:
+    TalkerList() : ids_{"GP"} {}
+    bool Has(std::string_view id) const;
+    const std::vector<std::string>& ids() const { return ids_; }
+
+private:
+    friend TalkerList ParseTalkers(std::string_view text);
+    std::vector<std::string> ids_;
+};
+
+// "GP, gn,GL": two-letter ids between commas, blanks and letter case aside.
+// Items that are not two letters are passed over; with none left, GP alone.
+TalkerList ParseTalkers(std::string_view text);
+
+// Decodes one line (without its line end). Lines that are not sentences of a
+// listed talker, or whose checksum does not match, give 0 and change nothing.
+NmeaOutcome ParseNmea(std::string_view line, int32_t timeZone, GpsFix& fix, const TalkerList& talkers);
+// The same for the "$GP" talker alone.
 NmeaOutcome ParseNmea(std::string_view line, int32_t timeZone, GpsFix& fix);
+
+// The talker of an RMC sentence with a good "*hh" checksum, whatever its talker.
+std::optional<std::string> RmcTalker(std::string_view line);
+// True for a sentence of any talker that carries a "*hh" checksum that matches.
+bool IsCheckedSentence(std::string_view line);
 
 }  // namespace qv

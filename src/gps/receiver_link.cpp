@@ -2,6 +2,8 @@
 
 #include "gps/gps_texts.h"
 
+#include <utility>
+
 namespace qv {
 
 void ShowGPSState(int32_t state, PanelView& panel) {
@@ -11,47 +13,258 @@ void ShowGPSState(int32_t state, PanelView& panel) {
     panel.SetVisible(PanelControl::imgGPS2, state == 1);
 }
 
-void ReceiverLink::OpenGPS() {
-    fix_.GPSState = -1;
-    // A number the port cannot take leaves it on its previous one.
-    if (settings_.GpsPort >= -32768 && settings_.GpsPort <= 32767) port_.SetPortNumber(settings_.GpsPort);
-    port_.SetSettings(settings_.GpsSetting);
-    pump_.ProcessPending();
-    status_.Set(StatusSource::link, gps_text::Connecting(settings_.GpsPort));
-    pump_.ProcessPending();
+ReceiverLink::ReceiverLink(Services services) : s_(std::move(services)), search_(s_.finder, s_.clock) {}
 
-    if (!port_.SetOpen(true)) {
-        fix_.GPSState = -1;
-        ShowGPSState(fix_.GPSState, panel_);
-        status_.Set(StatusSource::link, gps_text::NotFound(settings_.GpsPort));
+void ReceiverLink::Say(const std::string& text) { s_.status.Set(StatusSource::receiver, text); }
+
+void ReceiverLink::Quiet() {
+    s_.status.Clear(StatusSource::receiver);
+    foundTextUntil_ = 0;
+}
+
+void ReceiverLink::OpenGPS() {
+    // Whatever was going on by itself gives way to the user's open.
+    search_.Stop();
+    reopening_.reset();
+    Quiet();
+    s_.fix.GPSState = -1;
+    if (s_.settings.GpsPort == 0) {
+        // Port 0 is no port: the receiver is looked for among those that exist.
+        s_.port.SetOpen(false);
+        ShowGPSState(s_.fix.GPSState, s_.panel);
+        s_.status.Clear(StatusSource::link);
+        StartSearch(s_.clock.NowMs());
         return;
     }
-    fix_.GPSState = 0;
-    ShowGPSState(fix_.GPSState, panel_);
+    // A number the port cannot take leaves it on its previous one.
+    if (s_.settings.GpsPort >= -32768 && s_.settings.GpsPort <= 32767) s_.port.SetPortNumber(s_.settings.GpsPort);
+    s_.port.SetSettings(s_.settings.GpsSetting);
+    s_.pump.ProcessPending();
+    s_.status.Set(StatusSource::link, gps_text::Connecting(s_.settings.GpsPort));
+    s_.pump.ProcessPending();
+
+    if (!s_.port.SetOpen(true)) {
+        s_.fix.GPSState = -1;
+        ShowGPSState(s_.fix.GPSState, s_.panel);
+        s_.status.Set(StatusSource::link, gps_text::NotFound(s_.settings.GpsPort));
+        phase_ = Phase::closed;
+        return;
+    }
+    Opened(s_.clock.NowMs());
+}
+
+void ReceiverLink::Opened(uint64_t now) {
+    phase_ = Phase::open;
+    lastByte_ = lastAccepted_ = now;
+    foreignSeen_ = false;
+    s_.fix.GPSState = 0;
+    ShowGPSState(s_.fix.GPSState, s_.panel);
 
     // Start no higher than the configured eye height.
-    if (earth_.control)
-        if (auto camera = earth_.control->CurrentView(false)) earth_.camera = std::move(camera);
-    if (earth_.camera && earth_.control) {
-        std::optional<double> range = earth_.camera->Range();
-        if (!range || *range > settings_.EyeHigh) {
-            earth_.camera->SetRange(static_cast<double>(settings_.EyeHigh));
-            earth_.control->SetView(*earth_.camera, false, 1.0);
+    EarthLink& earth = s_.earth;
+    if (earth.control)
+        if (auto camera = earth.control->CurrentView(false)) earth.camera = std::move(camera);
+    if (earth.camera && earth.control) {
+        std::optional<double> range = earth.camera->Range();
+        if (!range || *range > s_.settings.EyeHigh) {
+            earth.camera->SetRange(static_cast<double>(s_.settings.EyeHigh));
+            earth.control->SetView(*earth.camera, false, 1.0);
         }
     }
-    fix_.Pdop = -1;
-    status_.Clear(StatusSource::link);
+    s_.fix.Pdop = -1;
+    s_.status.Clear(StatusSource::link);
 }
 
 void ReceiverLink::CloseGPS() {
-    port_.SetOpen(false);
-    for (int i = 0; i < 4; ++i) pump_.ProcessPending();
+    search_.Stop();
+    reopening_.reset();
+    phase_ = Phase::closed;
+    s_.port.SetOpen(false);
+    for (int i = 0; i < 4; ++i) s_.pump.ProcessPending();
 }
 
-void ReceiverLink::OnStateImageDoubleClick(int index, const std::function<void()>& reloadSettings) {
-    if (index != 0) return;
-    reloadSettings();
-    OpenGPS();
+void ReceiverLink::OnStateImageDoubleClick(int index) {
+    if (index == 0) {
+        s_.reloadSettings();
+        OpenGPS();
+    } else if (index == 1) {
+        // Open again with what Config.ini says now, as for the red picture.
+        s_.reloadSettings();
+        s_.port.SetOpen(false);
+        OpenGPS();
+    }
+}
+
+bool ReceiverLink::Drain(uint64_t now) {
+    if (received_.size() >= kMaxHeld) return true;  // the fix cycle takes it first
+    std::optional<std::string> text = s_.port.ReadAll();
+    if (!text) {
+        Lose(now, false);  // the port cannot be read: the device has gone
+        return false;
+    }
+    if (!text->empty()) lastByte_ = now;
+    received_ += *text;
+    return true;
+}
+
+std::optional<std::string> ReceiverLink::ReadReceiver() {
+    if (phase_ != Phase::open) return std::nullopt;
+    if (!Drain(s_.clock.NowMs())) return std::nullopt;
+    return std::exchange(received_, std::string());
+}
+
+void ReceiverLink::OnRmc(const std::string& talker, bool accepted) {
+    uint64_t now = s_.clock.NowMs();
+    if (accepted) {
+        lastAccepted_ = now;
+        if (foundTextUntil_ == 0) Quiet();  // the talker hint, if it showed, goes
+        return;
+    }
+    foreignTalker_ = talker;
+    foreignAt_ = now;
+    foreignSeen_ = true;
+}
+
+void ReceiverLink::Lose(uint64_t now, bool silent) {
+    s_.port.SetOpen(false);
+    received_.clear();
+    phase_ = Phase::reconnecting;
+    reopening_.reset();
+    if (silent) {
+        // Silent but maybe still there: grey, and the last fix's texts stay.
+        s_.fix.GPSState = 0;
+        ShowGPSState(s_.fix.GPSState, s_.panel);
+        nextAttempt_ = now;
+        StepReopen(now);  // at once: a port that is still there is open again right away
+        return;
+    }
+    s_.fix.GPSState = -1;
+    ShowGPSState(s_.fix.GPSState, s_.panel);
+    Say(gps_text::kReceiverLost);
+    nextAttempt_ = now + kRetryMs;
+}
+
+void ReceiverLink::OnTick() {
+    uint64_t now = s_.clock.NowMs();
+    if (foundTextUntil_ != 0 && now >= foundTextUntil_) Quiet();
+    switch (phase_) {
+    case Phase::closed:
+        return;
+    case Phase::open: {
+        // Read between the receiver ticks too, so a silence or a vanished device shows on time.
+        if (!Drain(now)) return;
+        if (now - lastByte_ >= kSilenceMs) return Lose(now, true);
+        if (foreignSeen_ && now - foreignAt_ <= kTalkerHintMs && now - lastAccepted_ >= kTalkerHintMs &&
+            foundTextUntil_ == 0)
+            Say(gps_text::OtherTalker(foreignTalker_));
+        return;
+    }
+    case Phase::searching:
+        return StepSearch(now);
+    case Phase::reconnecting:
+        return StepReopen(now);
+    }
+}
+
+void ReceiverLink::StartSearch(uint64_t now) {
+    phase_ = Phase::searching;
+    search_.Start(SearchSettings(s_.settings.GpsSetting));
+    StepSearch(now);
+}
+
+void ReceiverLink::StepSearch(uint64_t now) {
+    switch (search_.state()) {
+    case PortSearch::State::idle:
+    case PortSearch::State::nothing:
+        if (now < nextAttempt_) return;
+        // As the double click does: Config.ini may name a port by now.
+        s_.reloadSettings();
+        if (s_.settings.GpsPort != 0) return StartReopen(now);
+        search_.Start(SearchSettings(s_.settings.GpsSetting));
+        break;
+    case PortSearch::State::running:
+        search_.Step();
+        break;
+    case PortSearch::State::found:
+        break;
+    }
+    if (search_.state() == PortSearch::State::running) {
+        if (auto trying = search_.Trying()) Say(gps_text::Searching(trying->first, trying->second));
+        return;
+    }
+    if (search_.state() == PortSearch::State::nothing) {
+        s_.fix.GPSState = -1;
+        ShowGPSState(s_.fix.GPSState, s_.panel);
+        Say(gps_text::kNothingFound);
+        nextAttempt_ = now + kSearchAgainMs;
+        return;
+    }
+    if (search_.state() != PortSearch::State::found) return;
+    PortSearch::Found found = search_.TakeFound();
+    std::string settings = SerialSettingsText(found.settings);
+    if (!s_.port.Adopt(found.probe, found.port, found.settings)) {
+        found.probe.reset();  // let go of it, and open it as the double click does
+        s_.port.SetPortNumber(found.port);
+        s_.port.SetSettings(settings);
+        if (!s_.port.SetOpen(true)) {
+            nextAttempt_ = now;  // gone again already: search again
+            search_.Stop();
+            return;
+        }
+    }
+    s_.log.LogLine("      - GPS Found : COM" + std::to_string(found.port) + " " + settings);
+    Opened(now);
+    Say(gps_text::Found(found.port, found.settings.baud));
+    foundTextUntil_ = now + kFoundTextMs;
+}
+
+void ReceiverLink::StartReopen(uint64_t now) {
+    s_.reloadSettings();
+    if (s_.settings.GpsPort == 0) return StartSearch(now);
+    phase_ = Phase::reconnecting;
+    reopenSettings_ = ParseSerialSettings(s_.settings.GpsSetting).value_or(SerialSettings{});
+    reopening_ = s_.finder.Open(s_.settings.GpsPort, reopenSettings_);
+    reopenStarted_ = now;
+}
+
+void ReceiverLink::StepReopen(uint64_t now) {
+    if (!reopening_) {
+        if (now >= nextAttempt_) StartReopen(now);
+        if (!reopening_) return;
+    }
+    switch (reopening_->Poll()) {
+    case ProbePort::State::opening:
+        if (now - reopenStarted_ >= PortSearch::kOpenLimitMs) {
+            reopening_.reset();  // left behind; a fresh attempt goes out
+            nextAttempt_ = now;
+        }
+        return;
+    case ProbePort::State::failed:
+        reopening_.reset();
+        nextAttempt_ = reopenStarted_ + kRetryMs;
+        if (s_.fix.GPSState != -1 || !s_.status.Has(StatusSource::receiver)) {
+            // A silent receiver that cannot be opened again has gone.
+            s_.fix.GPSState = -1;
+            ShowGPSState(s_.fix.GPSState, s_.panel);
+            Say(gps_text::kReceiverLost);
+        }
+        return;
+    case ProbePort::State::open:
+        break;
+    }
+    int32_t port = s_.settings.GpsPort;
+    if (!s_.port.Adopt(reopening_, port, reopenSettings_)) {
+        reopening_.reset();
+        s_.port.SetPortNumber(port);
+        s_.port.SetSettings(s_.settings.GpsSetting);
+        if (!s_.port.SetOpen(true)) {
+            nextAttempt_ = now + kRetryMs;
+            return;
+        }
+    }
+    reopening_.reset();
+    Quiet();
+    Opened(now);
 }
 
 }  // namespace qv

@@ -1,9 +1,17 @@
 #pragma once
 #include <windows.h>
 
+#include "gps/port_search.h"
 #include "gps/serial_port.h"
 
 namespace qv {
+
+// The line settings on an open port; false when the driver refuses them.
+bool ApplySerialSettings(HANDLE port, const SerialSettings& settings);
+// Opens COM`number` for reading only, reads returning at once: the handle, or INVALID_HANDLE_VALUE.
+HANDLE OpenSerialForReading(int32_t number, const SerialSettings& settings);
+// Everything waiting on the port, up to a megabyte; nothing when the port has gone.
+std::optional<std::string> ReadSerialPort(HANDLE port);
 
 // A COM port read without blocking. Its stored configuration, used until
 // settings it accepts are given: port 1, 4800 baud, 8 data bits, no parity, 1 stop bit.
@@ -18,14 +26,21 @@ public:
     bool SetSettings(std::string_view settings) override;
     bool SetOpen(bool open) override;
     std::optional<std::string> ReadAll() override;
+    bool Adopt(std::unique_ptr<ProbePort>& probe, int32_t port, const SerialSettings& settings) override;
 
 private:
-    bool Apply();
     void Close();
 
     int32_t port_ = 1;
     SerialSettings settings_;
     HANDLE handle_ = INVALID_HANDLE_VALUE;
+};
+
+// The COM ports of this machine, each opened on a thread of its own.
+class Win32PortFinder final : public PortFinder {
+public:
+    std::vector<int32_t> ListPorts() override;
+    std::unique_ptr<ProbePort> Open(int32_t port, const SerialSettings& settings) override;
 };
 
 }  // namespace qv

@@ -11,7 +11,8 @@ namespace qv {
 
 std::string OneDecimal(double value) {
     char text[400];
-    std::snprintf(text, sizeof text, "%.1f", std::round(value * 10) / 10);
+    // + 0.0 turns a negative zero into zero: -0.04 shows "0.0", not "-0.0".
+    std::snprintf(text, sizeof text, "%.1f", std::round(value * 10) / 10 + 0.0);
     return text;
 }
 
@@ -28,7 +29,7 @@ void FixCycle::UpdateFromGps() {
         panel_.SetText(PanelControl::lblTime, clock_.TimeOfDayNow());
         return;
     }
-    std::optional<std::string> text = port_.ReadAll();
+    std::optional<std::string> text = input_.ReadReceiver();
     if (!text || text->empty()) return;
     bool goOn = true;
     splitter_.Feed(*text, [&](std::string_view line) {
@@ -36,8 +37,19 @@ void FixCycle::UpdateFromGps() {
     });
 }
 
+const TalkerList& FixCycle::Talkers() {
+    // Config.ini is read again now and then; the list follows it.
+    if (settings_.GpsTalkers != talkersText_) {
+        talkersText_ = settings_.GpsTalkers;
+        talkers_ = ParseTalkers(talkersText_);
+    }
+    return talkers_;
+}
+
 bool FixCycle::ProcessLine(std::string_view line) {
-    NmeaOutcome outcome = ParseNmea(line, settings_.TimeZone, fix_);
+    const TalkerList& talkers = Talkers();
+    if (std::optional<std::string> talker = RmcTalker(line)) input_.OnRmc(*talker, talkers.Has(*talker));
+    NmeaOutcome outcome = ParseNmea(line, settings_.TimeZone, fix_, talkers);
     // A damaged line does nothing: acting on it would repeat the last fix with half-new values.
     if (outcome.failed() || outcome.result == 0) return true;
 
@@ -53,7 +65,7 @@ bool FixCycle::ProcessLine(std::string_view line) {
     panel_.SetText(PanelControl::lblLongitude, FormatLongitude(fix_.Longitude));
     panel_.SetText(PanelControl::lblLatitude, FormatLatitude(fix_.Latitude));
     char high[400];
-    std::snprintf(high, sizeof high, "%.0fm", std::round(fix_.High));
+    std::snprintf(high, sizeof high, "%.0fm", std::round(fix_.High) + 0.0);  // -0.4 m shows "0m", not "-0m"
     panel_.SetText(PanelControl::lblHigh, high);
     panel_.SetText(PanelControl::lblSpeed, OneDecimal(fix_.Speed) + "km/h");
     panel_.SetText(PanelControl::lblAzimuth, kPrecisionPrefix + OneDecimal(fix_.Pdop));

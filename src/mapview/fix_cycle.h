@@ -7,7 +7,8 @@
 #include "app/settings.h"
 #include "gps/gps_fix.h"
 #include "gps/line_splitter.h"
-#include "gps/serial_port.h"
+#include "gps/nmea.h"
+#include "gps/receiver_link.h"
 #include "mapview/earth_link.h"
 #include "track/track_recorder.h"
 #include "ui/panel.h"
@@ -27,12 +28,12 @@ std::string TimeOfDayText(double fractionOfDay);
 
 class FixCycle {
 public:
-    FixCycle(AppSettings& settings, GpsFix& fix, SerialPort& port, PanelView& panel, const LocalClock& clock,
+    FixCycle(AppSettings& settings, GpsFix& fix, ReceiverInput& input, PanelView& panel, const LocalClock& clock,
              EarthLink& earth, const PanelState& view, TrackRecorder& track, VehicleMarker& marker,
              WindowApi& windows)
         : settings_(settings),
           fix_(fix),
-          port_(port),
+          input_(input),
           panel_(panel),
           clock_(clock),
           earth_(earth),
@@ -47,10 +48,11 @@ private:
     // False when the rest of this tick's text is to be dropped.
     bool ProcessLine(std::string_view line);
     void FollowVehicle();
+    const TalkerList& Talkers();
 
     AppSettings& settings_;
     GpsFix& fix_;
-    SerialPort& port_;
+    ReceiverInput& input_;
     PanelView& panel_;
     const LocalClock& clock_;
     EarthLink& earth_;
@@ -59,6 +61,8 @@ private:
     VehicleMarker& marker_;
     WindowApi& windows_;
     LineSplitter splitter_;
+    std::string talkersText_;
+    TalkerList talkers_;
 };
 
 }  // namespace qv

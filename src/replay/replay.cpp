@@ -146,13 +146,10 @@ public:
 };
 
 // The log, N bytes at a time.
-class LogPort final : public SerialPort {
+class LogPort final : public ReceiverInput {
 public:
     LogPort(const std::string& text, size_t perTick) : text_(text), perTick_(perTick ? perTick : 1) {}
-    bool SetPortNumber(int32_t) override { return true; }
-    bool SetSettings(std::string_view) override { return true; }
-    bool SetOpen(bool) override { return true; }
-    std::optional<std::string> ReadAll() override {
+    std::optional<std::string> ReadReceiver() override {
         std::string chunk = text_.substr(at_, perTick_);
         at_ += chunk.size();
         return chunk;

@@ -20,7 +20,7 @@ constexpr wchar_t kClassName[] = L"QuorvanePanel";
 constexpr double kWidthTwips = 9135;
 constexpr double kHeightTwips = 780;
 constexpr UINT_PTR kReceiverTimer = 1;
-constexpr UINT_PTR kEarthTimer = 2;
+constexpr UINT_PTR kQuickTimer = 2;
 constexpr COLORREF kYellowText = RGB(255, 255, 0);
 constexpr COLORREF kCyanText = RGB(0, 255, 255);
 
@@ -65,8 +65,9 @@ MainWindow::MainWindow(HINSTANCE instance, const PanelServices& services)
       views_(services.settings, services.earth, panel_.state(), pump_, services.sleeper, marker_,
              [this] { ParkFocus(); }),
       track_(services.settings, services.earth, trackFiles_, services.clock),
-      link_(services.settings, services.fix, port_, *this, status_, pump_, services.earth),
-      cycle_(services.settings, services.fix, port_, *this, services.clock, services.earth, panel_.state(), track_,
+      link_({services.settings, services.fix, port_, *this, status_, pump_, services.earth, ports_, services.steady,
+             services.log, services.reloadSettings}),
+      cycle_(services.settings, services.fix, link_, *this, services.clock, services.earth, panel_.state(), track_,
              marker_, services.windows),
       session_(services.earth, services.earthConnector, services.log, services.steady,
                {[this](std::string_view text) {
@@ -107,7 +108,9 @@ bool MainWindow::Open() {
     panel_.OnLoad();
     SetTimer(hwnd_, kReceiverTimer, 1000, nullptr);
     session_.Begin();
-    SetTimer(hwnd_, kEarthTimer, static_cast<UINT>(EarthSession::kPollMs), nullptr);
+    SetTimer(hwnd_, kQuickTimer, static_cast<UINT>(EarthSession::kPollMs), nullptr);
+    // Opening the link at start is asked for in Config.ini; it is then opened as a double click would.
+    if (services_.settings.OpenAtStart) link_.OnStateImageDoubleClick(0);
     return IsWindow(hwnd_) != FALSE;
 }
 
@@ -234,7 +237,7 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     case WM_TIMER:
         if (wParam == kReceiverTimer) OnTimer();
-        else if (wParam == kEarthTimer) OnEarthTimer();
+        else if (wParam == kQuickTimer) OnQuickTimer();
         return 0;
     case WM_MOUSEMOVE:
         if (picker_) picker_->OnMove(static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)));
@@ -396,7 +399,7 @@ void MainWindow::OnCommand(int id, int code) {
     } else if (id == kAbout && code == STN_DBLCLK) {
         ShowAboutBox(instance_, hwnd_);
     } else if (id >= kGpsImage0 && id <= kGpsImage2 && code == STN_DBLCLK) {
-        link_.OnStateImageDoubleClick(id - kGpsImage0, services_.reloadSettings);
+        link_.OnStateImageDoubleClick(id - kGpsImage0);
     }
 }
 
@@ -406,7 +409,10 @@ void MainWindow::OnTimer() {
     if (SendMessageW(testSwitch_, BM_GETCHECK, 0, 0) == BST_CHECKED) track_.SimulateTrack({pump_, services_.sleeper, *this});
 }
 
-void MainWindow::OnEarthTimer() { session_.OnTick(); }
+void MainWindow::OnQuickTimer() {
+    session_.OnTick();
+    link_.OnTick();
+}
 
 void MainWindow::OnTrackSwitch() {
     bool checked = SendMessageW(trackSwitch_, BM_GETCHECK, 0, 0) == BST_CHECKED;
@@ -434,7 +440,7 @@ void MainWindow::OnClose() {
     panel_.state().bZooming = false;  // a zoom loop that is running ends with the window
     link_.CloseGPS();
     KillTimer(hwnd_, kReceiverTimer);
-    KillTimer(hwnd_, kEarthTimer);
+    KillTimer(hwnd_, kQuickTimer);
     link_.CloseGPS();
     marker_.Unload();
     if (hwnd_) DestroyWindow(hwnd_);

@@ -76,7 +76,7 @@ private:
     void OnCreate();
     void OnCommand(int id, int code);
     void OnTimer();
-    void OnEarthTimer();
+    void OnQuickTimer();
     void OnTrackSwitch();
     void OnButtonPress(int id);
     void OnButtonRelease(int id);
@@ -98,6 +98,7 @@ private:
     PanelServices services_;
     TwipsPerPixel twips_;
     Win32SerialPort port_;
+    Win32PortFinder ports_;
     Win32MessagePump pump_;
     MarkerWindow marker_;
     Panel panel_;

@@ -23,7 +23,7 @@ inline std::vector<ConfigFixture> ConfigFixtures() {
     const std::string zhong = "\xD6\xD0", wen = "\xCE\xC4";  // 中 文 in GBK
     const std::string full =
         "[GE]\r\nAppName=Google Earth\r\nWinMapName=Map\r\nEyeHigh=1200\r\n"
-        "[GPS]\r\nPort=3\r\nSetting=4800,n,8,1\r\nTimeZone=-5\r\n"
+        "[GPS]\r\nPort=3\r\nSetting=4800,n,8,1\r\nTimeZone=-5\r\nTalkers=GP, gn\r\nOpenAtStart=1\r\n"
         "[Track]\r\nTrackTempFile=C:\\Temp\\track.kml\r\nPrecisionInTrack=0.001\r\n"
         "[Log]\r\nWriteLog=1\r\n";
     std::string lf = full;

@@ -40,6 +40,8 @@ TEST(LoadSettings, DefaultsWithoutAFile) {
     EXPECT_EQ(s.TrackTempFile, "");
     EXPECT_EQ(s.AppName, "");
     EXPECT_FALSE(s.WriteLog);
+    EXPECT_EQ(s.GpsTalkers, "");
+    EXPECT_FALSE(s.OpenAtStart);
     EXPECT_EQ(s.AppPath, dir.path() + kPathSeparator);
     EXPECT_EQ(s.ConfigFile, dir.path() + kPathSeparator + "Config.ini");
     EXPECT_EQ(s.LogFile, dir.path() + kPathSeparator + "Log.txt");
@@ -73,6 +75,8 @@ TEST(LoadSettings, ReadsEveryKey) {
         EXPECT_EQ(s.TrackTempFile, "C:\\Temp\\track.kml");
         EXPECT_EQ(s.PrecisionInTrack, 0.001);
         EXPECT_TRUE(s.WriteLog);
+        EXPECT_EQ(s.GpsTalkers, "GP, gn");
+        EXPECT_TRUE(s.OpenAtStart);
     }
 }
 

@@ -1,7 +1,9 @@
 """Runs the real Windows programs under Wine, headless, for the end-to-end tests."""
 import os
+import random
 import shutil
 import subprocess
+import termios
 import threading
 import time
 from pathlib import Path
@@ -168,9 +170,15 @@ class Wine:
             time.sleep(0.2)
         raise Failure(f"timed out after {seconds} s waiting for {what}")
 
-    def serial_port(self, number: int) -> "SerialPair":
-        """A virtual serial cable: COM`number` in this prefix at one end, the test at the other."""
-        return SerialPair(self, number)
+    def serial_port(self, number: int, announce=False) -> "SerialPair":
+        """A virtual serial cable: COM`number` in this prefix at one end, the test at the other. Announced, it is
+        also listed where a driver lists the ports it made (HKLM\\HARDWARE\\DEVICEMAP\\SERIALCOMM), as a
+        USB or Bluetooth serial port is on Windows while it is plugged in."""
+        return SerialPair(self, number, announce)
+
+    def reg(self, *args):
+        subprocess.run(["wine", "reg", *args], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                       timeout=60)
 
     def window_info(self, cls: str):
         """hwnd, left, top, width, height, visible, topmost and screen of the first window of a class, or None."""
@@ -187,11 +195,16 @@ class Wine:
         return Picture(ppm)
 
 
+BAUDS = {getattr(termios, "B%d" % b): b for b in (1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200)}
+
+
 class SerialPair:
     """socat joins two ptys; one is linked as a COM port of the prefix, the test writes to the other."""
 
-    def __init__(self, wine: Wine, number: int):
-        self.number = number
+    SERIALCOMM = r"HKLM\HARDWARE\DEVICEMAP\SERIALCOMM"
+
+    def __init__(self, wine: Wine, number: int, announce=False):
+        self.wine, self.number, self.announced = wine, number, announce
         self.program_end = wine.work / f"com{number}-program"
         self.test_end = wine.work / f"com{number}-test"
         for p in (self.program_end, self.test_end):
@@ -211,6 +224,9 @@ class SerialPair:
         self.device.symlink_to(self.program_end)
         self.out = open(self.test_end, "wb", buffering=0)
         self.player = None
+        if announce:
+            wine.reg("add", self.SERIALCOMM, "/v", f"\\Device\\QvCable{number}", "/t", "REG_SZ",
+                     "/d", f"COM{number}", "/f")
 
     def send(self, data: bytes):
         self.out.write(data)
@@ -228,6 +244,45 @@ class SerialPair:
         self.player.start()
         return self.player
 
+    def speed(self):
+        """The line speed the program set on its end of the cable, in baud (the pty keeps what Wine set)."""
+        fd = os.open(self.program_end, os.O_RDONLY | os.O_NOCTTY | os.O_NONBLOCK)
+        try:
+            return BAUDS.get(termios.tcgetattr(fd)[5])
+        finally:
+            os.close(fd)
+
+    def _sending(self, next_bytes, every, stop):
+        """Sends `next_bytes()` every `every` seconds in the background until `stop` is set or the cable goes."""
+        def run():
+            while not stop.is_set():
+                try:
+                    self.out.write(next_bytes())
+                    self.last_sent = time.time()
+                except OSError:
+                    return
+                stop.wait(every)
+        thread = threading.Thread(target=run, daemon=True)
+        thread.start()
+        return thread
+
+    def receiver(self, seconds, baud, stop):
+        """A receiver at `baud` in the background until `stop` is set: each of `seconds` (the bytes it sends in a
+        second) a second apart, from the first again after the last. While the program listens at another speed,
+        its UART makes rubbish of them: it gets bytes, none of them a sentence."""
+        rng, sent = random.Random(baud), [0]
+
+        def next_second():
+            second = seconds[sent[0] % len(seconds)]
+            sent[0] += 1
+            return second if self.speed() == baud else bytes(rng.randrange(0x80, 0x100) for _ in second)
+        return self._sending(next_second, 1.0, stop)
+
+    def babble(self, bytes_per_second, stop):
+        """Random bytes in the background, whatever the speed, until `stop` is set."""
+        rng = random.Random(7)
+        return self._sending(lambda: bytes(rng.randrange(256) for _ in range(bytes_per_second // 10)), 0.1, stop)
+
     def close(self):
         try:
             self.out.close()
@@ -237,6 +292,9 @@ class SerialPair:
         self.socat.wait(timeout=10)
         if self.device.is_symlink():
             self.device.unlink()
+        if self.announced:
+            self.announced = False
+            self.wine.reg("delete", self.SERIALCOMM, "/v", f"\\Device\\QvCable{self.number}", "/f")
 
 
 def capture_lines(path: Path):

@@ -205,6 +205,54 @@ TEST(ParseNmea, IgnoresWhatIsNotAGpsSentence) {
     }
 }
 
+TEST(Talkers, TheListIsReadWhateverItsBlanksAndCase) {
+    struct Case {
+        const char* text;
+        std::vector<std::string> ids;
+    };
+    const Case cases[] = {
+        {"", {"GP"}},
+        {"GP", {"GP"}},
+        {" gp , Gn,GL ", {"GP", "GN", "GL"}},
+        {"GN", {"GN"}},  // the user may leave GP out
+        {"GP,GN,GL,GA,GB,BD,GQ", {"GP", "GN", "GL", "GA", "GB", "BD", "GQ"}},
+        {"GN,GN,gn", {"GN"}},
+        {"GPS,G,1A,$GN", {"GP"}},  // nothing readable
+        {"GN,GPS", {"GN"}},
+        {",,\tGA\t,", {"GA"}},
+    };
+    for (const Case& c : cases) EXPECT_EQ(ParseTalkers(c.text).ids(), c.ids) << c.text;
+}
+
+TEST(Talkers, OtherSystemsAreDecodedOnlyWhenListed) {
+    const std::string gnRmc = WithChecksum("$GNRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W");
+    const std::string gnGga = WithChecksum("$GNGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,");
+    const std::string glGsa = WithChecksum("$GLGSA,A,3,65,66,,,,,,,,,,,2.5,1.3,2.1");
+    const std::string gaGsa = WithChecksum("$GAGSA,A,3,01,03,,,,,,,,,,,3.5,1.3,2.1");
+    const std::string gnGsv = WithChecksum("$GNGSV,1,1,00");
+    const TalkerList gpOnly, withGn = ParseTalkers("GP,GN"), all = ParseTalkers("GP,GN,GL,GA");
+    GpsFix fix = Marked();
+    for (const std::string* line : {&gnRmc, &gnGga, &glGsa, &gaGsa}) EXPECT_EQ(ParseNmea(*line, 8, fix, gpOnly).result, 0);
+    ExpectSame(fix, Marked());
+    EXPECT_EQ(ParseNmea(gnRmc, 8, fix, withGn).result, 1);
+    EXPECT_NEAR(fix.Latitude, 48.1173, 1e-9);
+    EXPECT_EQ(ParseNmea(gnGga, 8, fix, withGn).result, 0);
+    EXPECT_EQ(fix.High, 545);
+    EXPECT_EQ(ParseNmea(glGsa, 8, fix, withGn).result, 0);
+    EXPECT_NE(fix.Pdop, 2.5f);  // GL not listed
+    ParseNmea(glGsa, 8, fix, all);
+    EXPECT_EQ(fix.Pdop, 2.5f);
+    ParseNmea(gaGsa, 8, fix, all);
+    EXPECT_EQ(fix.Pdop, 3.5f);
+    EXPECT_EQ(ParseNmea(gnGsv, 8, fix, all).result, 0);
+
+    // Any talker's RMC is recognised, for telling the user what the receiver speaks.
+    EXPECT_EQ(RmcTalker(gnRmc), "GN");
+    EXPECT_EQ(RmcTalker("$GNRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*00"), std::nullopt);
+    EXPECT_EQ(RmcTalker("$GNRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W"), std::nullopt);
+    EXPECT_EQ(RmcTalker(gnGga), std::nullopt);
+}
+
 TEST(ParseNmea, StatusOtherThanAOrVStoresOnlyTheTime) {
     for (const char* status : {"X", "", "a", "AV"}) {
         GpsFix fix = Marked();

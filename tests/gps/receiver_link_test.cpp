@@ -1,10 +1,14 @@
 #include <gtest/gtest.h>
 
 #include "gps/receiver_link.h"
+#include "app/file_io.h"
 #include "support/fakes.h"
+#include "support/temp_dir.h"
 
 namespace qv {
 namespace {
+
+const std::string kRmcOk = "$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*6A\r\n";
 
 struct LinkFixture : ::testing::Test {
     test::Events events;
@@ -16,7 +20,16 @@ struct LinkFixture : ::testing::Test {
     StatusBoard status{panel, "initial"};
     EarthLink earth;
     test::FakeEarthControl* control;
-    ReceiverLink link{settings, fix, port, panel, status, pump, earth};
+    test::FakeSteadyClock steady;
+    test::FakePortFinder finder{steady};
+    test::FakeClock clock;
+    RunLog log{settings, clock};
+    int reloads = 0;
+    std::function<void()> onReload;
+    ReceiverLink link{{settings, fix, port, panel, status, pump, earth, finder, steady, log, [this] {
+                           ++reloads;
+                           if (onReload) onReload();
+                       }}};
 
     LinkFixture() {
         settings.GpsPort = 3;
@@ -84,12 +97,12 @@ TEST_F(LinkFixture, NotFoundKeepsTheRedPictureAndSaysSo) {
 }
 
 TEST_F(LinkFixture, RefusedPortAndSettingsKeepTheOldOnes) {
-    settings.GpsPort = 0;
+    settings.GpsPort = -5;
     settings.GpsSetting = "";
     link.OpenGPS();
     EXPECT_EQ(port.port, 1);
     EXPECT_EQ(port.settings, SerialSettings{});
-    EXPECT_EQ(panel.texts[PanelControl::txtState], "连接 GPS 设备在串口 [0] ...");
+    EXPECT_EQ(panel.texts[PanelControl::txtState], "连接 GPS 设备在串口 [-5] ...");
     settings.GpsPort = 70000;  // beyond 16 bits: not even offered to the port
     events.clear();
     link.OpenGPS();
@@ -103,17 +116,19 @@ TEST_F(LinkFixture, TheTickSeesNoReceiverWhileOpening) {
     EXPECT_EQ(seen, (std::vector<int32_t>{-1, -1}));
 }
 
-TEST_F(LinkFixture, OnlyTheRedPictureReopens) {
-    int reloads = 0;
-    link.OnStateImageDoubleClick(1, [&] { ++reloads; });
-    link.OnStateImageDoubleClick(2, [&] { ++reloads; });
+TEST_F(LinkFixture, TheRedAndGreyPicturesReopenTheBlueOneDoesNot) {
+    link.OnStateImageDoubleClick(2);
     EXPECT_TRUE(events.empty());
-    link.OnStateImageDoubleClick(0, [&] {
-        ++reloads;
-        settings.GpsPort = 4;
-    });
+    onReload = [&] { settings.GpsPort = 4; };
+    link.OnStateImageDoubleClick(0);
     EXPECT_EQ(reloads, 1);
     EXPECT_EQ(port.port, 4);  // the settings were read before the open
+    EXPECT_TRUE(port.open);
+    // Grey: opened again with what Config.ini says now (another talker listed, say).
+    onReload = [&] { settings.GpsPort = 5; };
+    link.OnStateImageDoubleClick(1);
+    EXPECT_EQ(reloads, 2);
+    EXPECT_EQ(port.port, 5);
     EXPECT_TRUE(port.open);
 }
 
@@ -122,6 +137,139 @@ TEST_F(LinkFixture, CloseIsHarmlessOnAClosedLink) {
     link.CloseGPS();
     EXPECT_EQ(events, (test::Events{"close", "pump", "pump", "pump", "pump", "close", "pump", "pump", "pump", "pump"}));
     EXPECT_FALSE(port.open);
+}
+
+// The link over time, on a fake clock, ticking four times a second as the panel does.
+struct LiveLinkFixture : LinkFixture {
+    LiveLinkFixture() {
+        finder.ports[3] = {};  // COM3 exists and opens at once
+        link.OpenGPS();
+        events.clear();
+    }
+    void Run(uint64_t ms, bool bytes = false) {
+        for (uint64_t t = 0; t < ms; t += 250) {
+            steady.now += 250;
+            if (bytes && steady.now % 1000 == 0) port.chunks.push_back("$GPGSV,1,1,00*79\r\n");
+            if (steady.now % 1000 == 0) link.ReadReceiver();  // the receiver tick
+            link.OnTick();
+        }
+    }
+    std::string State() const { return panel.visible.at(PanelControl::txtState) ? panel.texts.at(PanelControl::txtState) : ""; }
+};
+
+TEST_F(LiveLinkFixture, SilenceTurnsGreyKeepsTheTextsAndTheLinkIsOpenedAgain) {
+    fix.GPSState = 1;
+    Run(4000, true);
+    Run(4750);
+    EXPECT_EQ(fix.GPSState, 1);  // 4.75 s without a byte is not yet silence
+    Run(250);
+    EXPECT_EQ(fix.GPSState, 0);
+    EXPECT_EQ(panel.ShownStateImage(), 1);
+    EXPECT_EQ(State(), "");  // grey says enough; the last fix's texts stay
+    // It is opened again at once, reading Config.ini first; the port is there, so the link is open again.
+    EXPECT_EQ(reloads, 1);
+    EXPECT_EQ(finder.opened.back(), "COM3 9600");
+    EXPECT_EQ(link.phase(), ReceiverLink::Phase::open);
+    port.chunks.push_back(kRmcOk);
+    Run(1000);
+    EXPECT_EQ(link.phase(), ReceiverLink::Phase::open);
+}
+
+TEST_F(LiveLinkFixture, AReadErrorClosesTheLinkAndItIsTriedEveryThreeSecondsUntilBack) {
+    finder.ports.erase(3);  // unplugged
+    port.readFails = true;
+    Run(250);  // noticed between two reads
+    EXPECT_EQ(fix.GPSState, -1);
+    EXPECT_EQ(panel.ShownStateImage(), 0);
+    EXPECT_EQ(State(), "GPS 设备已断开，正在重新连接…");
+    EXPECT_FALSE(port.open);
+    Run(2750);
+    EXPECT_TRUE(finder.opened.empty());
+    Run(250);
+    EXPECT_EQ(finder.opened.size(), 1u);
+    Run(3000);
+    EXPECT_EQ(finder.opened.size(), 2u);
+    EXPECT_EQ(reloads, 2);
+    port.readFails = false;
+    finder.ports[3] = {};  // plugged in again
+    Run(3000);
+    EXPECT_EQ(link.phase(), ReceiverLink::Phase::open);
+    EXPECT_TRUE(port.open);
+    EXPECT_EQ(fix.GPSState, 0);  // grey, then blue with the first valid fix, as after a double click
+    EXPECT_EQ(State(), "");
+    EXPECT_NE(std::find(events.begin(), events.end(), "adopt COM3 9600"), events.end());
+}
+
+TEST_F(LiveLinkFixture, AnotherTalkersRmcBringsTheHintAfterFiveSecondsAndAnAcceptedOneTakesItAway) {
+    Run(1000, true);
+    link.OnRmc("GN", false);
+    Run(3750, true);
+    EXPECT_EQ(State(), "");
+    link.OnRmc("GN", false);
+    Run(250, true);
+    EXPECT_EQ(State(), "收到 $GNRMC 语句：请在 Config.ini 的 [GPS] 中设置 Talkers=GP,GN，然后双击卫星图标");
+    link.OnRmc("GN", true);
+    EXPECT_EQ(State(), "");
+    // Another talker's RMC that came while ours were accepted, and no more since, brings no hint.
+    link.OnRmc("GL", false);
+    for (int i = 0; i < 6; ++i) {
+        Run(1000, true);
+        link.OnRmc("GP", true);
+    }
+    Run(10000, true);
+    EXPECT_EQ(State(), "");
+}
+
+TEST_F(LinkFixture, PortZeroSearchesShowsWhatItTriesAndOpensWhatItFinds) {
+    settings.GpsPort = 0;
+    settings.GpsSetting = "";
+    settings.WriteLog = true;
+    test::TempDir dir;
+    settings.LogFile = dir.File("Log.txt");
+    finder.ports[2] = {};  // silent
+    finder.ports[9] = {0, false, -1, [](uint32_t baud, int64_t, int64_t) {
+                           // At another speed a receiver's bytes come out as rubbish.
+                           return baud == 38400 ? std::string("$GPGSV,1,1,00*79\r\n$GPGSV,1,1,00*79\r\n")
+                                                : std::string(600, '\xF7');
+                       }};
+    link.OpenGPS();
+    EXPECT_EQ(panel.texts[PanelControl::txtState], "正在查找 GPS 设备：COM2 4800…");
+    EXPECT_EQ(panel.ShownStateImage(), 0);
+    for (int i = 0; i < 40 && link.phase() == ReceiverLink::Phase::searching; ++i) {
+        steady.now += 250;
+        link.OnTick();
+    }
+    EXPECT_EQ(link.phase(), ReceiverLink::Phase::open);
+    EXPECT_EQ(port.port, 9);
+    EXPECT_EQ(port.settings.baud, 38400u);
+    EXPECT_EQ(panel.texts[PanelControl::txtState], "已找到 GPS 设备：COM9 38400");
+    EXPECT_EQ(settings.GpsSetting, "");  // Config.ini is never written, nor the settings changed
+    EXPECT_NE(ReadWholeFile(settings.LogFile).value_or("").find("      - GPS Found : COM9 38400,n,8,1\r\n"),
+              std::string::npos);
+    steady.now += ReceiverLink::kFoundTextMs;
+    port.chunks.push_back("$GPGSV,1,1,00*79\r\n");
+    link.ReadReceiver();
+    link.OnTick();
+    EXPECT_FALSE(panel.visible[PanelControl::txtState]);
+
+    // Nothing to be found: red, said so, and searched again every 10 s.
+    finder.ports.clear();
+    link.OpenGPS();
+    EXPECT_EQ(panel.texts[PanelControl::txtState], "未找到 GPS 设备");
+    EXPECT_EQ(panel.ShownStateImage(), 0);
+    int before = reloads;
+    steady.now += 9750;
+    link.OnTick();
+    EXPECT_EQ(reloads, before);
+    finder.ports[4] = {0, false, -1, [](uint32_t, int64_t, int64_t) { return std::string("$GPGSV,1,1,00*79\r\n"); }};
+    steady.now += 250;
+    link.OnTick();
+    EXPECT_EQ(reloads, before + 1);
+    for (int i = 0; i < 8; ++i) {
+        steady.now += 250;
+        link.OnTick();
+    }
+    EXPECT_EQ(port.port, 4);
 }
 
 TEST(ShowGPSState, ShowsExactlyOnePictureForAKnownState) {

@@ -27,7 +27,8 @@ struct CycleFixture : ::testing::Test {
     TrackRecorder track{settings, earth, files, clock};
     test::FakeMarker marker{events};
     test::FakeWindowApi windows{events};
-    FixCycle cycle{settings, fix, port, panel, clock, earth, view, track, marker, windows};
+    test::FakeReceiverInput input{port};
+    FixCycle cycle{settings, fix, input, panel, clock, earth, view, track, marker, windows};
 
     CycleFixture() {
         settings.TimeZone = 8;
@@ -223,6 +224,25 @@ TEST_F(CycleFixture, WhileEarthIsNotReadyTheCameraAndMarkerWaitButNothingIsDropp
     EXPECT_EQ(std::count(events.begin(), events.end(), "GetMainHwnd"), 0);
     EXPECT_EQ(std::count_if(events.begin(), events.end(), [](auto& e) { return e.rfind("marker", 0) == 0; }), 0);
     EXPECT_EQ(track.document().points(), 2u);  // recording goes on
+}
+
+TEST_F(CycleFixture, NumbersThatRoundToZeroFromBelowShowNoMinusSign) {
+    Tick(NmeaSentence("GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,-0.4,M,46.9,M,,") + "\r\n" + kRmcA + "\r\n");
+    EXPECT_EQ(panel.texts[PanelControl::lblHigh], "0m");
+    EXPECT_EQ(OneDecimal(-0.04), "0.0");   // a speed or a precision just below zero
+    EXPECT_EQ(OneDecimal(-0.05), "-0.1");  // halves away from zero, as before
+    EXPECT_EQ(OneDecimal(-1), "-1.0");     // the unknown precision
+}
+
+TEST_F(CycleFixture, AnotherTalkerIsDecodedOnlyWhenListedAndAlwaysReported) {
+    const std::string gn = NmeaSentence("GNRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W") + "\r\n";
+    Tick(gn);
+    EXPECT_TRUE(Flights().empty());
+    EXPECT_EQ(input.rmcs, (std::vector<std::string>{"GN other"}));
+    settings.GpsTalkers = "gp, gn";  // as Config.ini is read again
+    Tick(gn);
+    EXPECT_EQ(Flights().size(), 1u);
+    EXPECT_EQ(input.rmcs.back(), "GN accepted");
 }
 
 }  // namespace

@@ -13,6 +13,8 @@
 
 #include "app/message_pump.h"
 #include "app/run_log.h"
+#include "gps/port_search.h"
+#include "gps/receiver_link.h"
 #include "gps/serial_port.h"
 #include "ui/panel_view.h"
 #include "app/timing.h"
@@ -337,21 +339,113 @@ public:
         return true;
     }
     std::optional<std::string> ReadAll() override {
-        if (!open) return std::nullopt;
+        if (!open || readFails) return std::nullopt;
         if (chunks.empty()) return std::string();
         std::string next = chunks.front();
         chunks.pop_front();
         return next;
     }
+    bool Adopt(std::unique_ptr<ProbePort>& probe, int32_t n, const SerialSettings& s) override {
+        events_.push_back("adopt COM" + std::to_string(n) + " " + std::to_string(s.baud));
+        if (!probe) return false;
+        probe.reset();
+        port = n;
+        settings = s;
+        open = true;
+        return true;
+    }
     int32_t port = 1;
     SerialSettings settings;
     bool open = false;
     bool openFails = false;
+    bool readFails = false;  // the device has gone
     std::deque<std::string> chunks;
 
 private:
     Events& events_;
 };
+
+// The fix cycle's view of a fake port: reads it, and records what it is told.
+class FakeReceiverInput final : public ReceiverInput {
+public:
+    explicit FakeReceiverInput(SerialPort& port) : port_(port) {}
+    std::optional<std::string> ReadReceiver() override { return port_.ReadAll(); }
+    void OnRmc(const std::string& talker, bool accepted) override {
+        rmcs.push_back(talker + (accepted ? " accepted" : " other"));
+    }
+    std::vector<std::string> rmcs;
+
+private:
+    SerialPort& port_;
+};
+
+// Serial ports as the search sees them, each behaving as scripted on a fake clock.
+struct FakePortScript {
+    int64_t opensAfterMs = 0;   // how long opening takes
+    bool openFails = false;     // and then it fails
+    int64_t vanishesAfterMs = -1;  // the device goes away this long after opening; -1 never
+    // The bytes that arrive between two moments (ms since opened), at a line speed.
+    std::function<std::string(uint32_t baud, int64_t from, int64_t to)> bytes;
+};
+
+class FakePortFinder final : public PortFinder {
+public:
+    explicit FakePortFinder(const FakeSteadyClock& clock) : clock_(clock) {}
+    std::vector<int32_t> ListPorts() override {
+        std::vector<int32_t> out;
+        for (auto& [n, script] : ports) out.push_back(n);
+        return out;
+    }
+    std::unique_ptr<ProbePort> Open(int32_t port, const SerialSettings& settings) override;
+    std::map<int32_t, FakePortScript> ports;
+    std::vector<std::string> opened;  // "COM3 4800" for each open asked for
+    int live = 0;                     // probes not yet closed
+
+private:
+    const FakeSteadyClock& clock_;
+};
+
+class FakeProbePort final : public ProbePort {
+public:
+    FakeProbePort(FakePortFinder& finder, const FakeSteadyClock& clock, const FakePortScript* script, uint32_t baud)
+        : finder_(finder), clock_(clock), script_(script), baud_(baud), started_(static_cast<int64_t>(clock.now)) {
+        ++finder_.live;
+    }
+    ~FakeProbePort() override { --finder_.live; }
+    State Poll() override {
+        if (!script_) return State::failed;
+        if (Since() < script_->opensAfterMs) return State::opening;
+        return script_->openFails ? State::failed : State::open;
+    }
+    bool SetSettings(const SerialSettings& s) override {
+        baud_ = s.baud;
+        return Poll() == State::open;
+    }
+    std::optional<std::string> Read() override {
+        if (Poll() != State::open) return std::nullopt;
+        int64_t open = Since() - script_->opensAfterMs;
+        if (script_->vanishesAfterMs >= 0 && open >= script_->vanishesAfterMs) return std::nullopt;
+        std::string out = script_->bytes ? script_->bytes(baud_, readTo_, open) : std::string();
+        readTo_ = open;
+        return out;
+    }
+    uint32_t baud() const { return baud_; }
+
+private:
+    int64_t Since() const { return static_cast<int64_t>(clock_.now) - started_; }
+    FakePortFinder& finder_;
+    const FakeSteadyClock& clock_;
+    const FakePortScript* script_;
+    uint32_t baud_;
+    int64_t started_;
+    int64_t readTo_ = 0;
+};
+
+inline std::unique_ptr<ProbePort> FakePortFinder::Open(int32_t port, const SerialSettings& settings) {
+    opened.push_back("COM" + std::to_string(port) + " " + std::to_string(settings.baud));
+    auto it = ports.find(port);
+    return std::make_unique<FakeProbePort>(*this, clock_, it == ports.end() ? nullptr : &it->second, settings.baud);
+}
 
 class FakePump final : public MessagePump {
 public:

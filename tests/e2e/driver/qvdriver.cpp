@@ -305,6 +305,24 @@ int Watch(const std::wstring& cls, double seconds) {
     return 0;
 }
 
+// Waits until control `id` of the window titled `title` is visible; prints when, as Unix time in
+// milliseconds, so the test can set it against the moment it caused it.
+int Shown(const std::wstring& title, int id, double seconds) {
+    DWORD start = GetTickCount();
+    while (GetTickCount() - start < seconds * 1000) {
+        for (HWND w : Titled(title))
+            if (HWND c = GetDlgItem(w, id); c && IsWindowVisible(c)) {
+                FILETIME now;
+                GetSystemTimePreciseAsFileTime(&now);
+                uint64_t ticks = (static_cast<uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+                Print("unix_ms=" + std::to_string(ticks / 10000 - 11644473600000ULL) + "\n");
+                return 0;
+            }
+        Sleep(5);
+    }
+    return 1;
+}
+
 int Memory(const std::wstring& cls) {
     HWND h = OfClass(cls);
     if (!h) return 1;
@@ -348,6 +366,7 @@ int wmain(int argc, wchar_t** argv) {
     if (a.size() == 1 && a[0] == L"toolwindow") return ToolWindow();
     if (a.size() == 3 && a[0] == L"watch") return Watch(a[1], _wtof(a[2].c_str()));
     if (a.size() == 2 && a[0] == L"memory") return Memory(a[1]);
+    if (a.size() == 4 && a[0] == L"shown") return Shown(a[1], _wtoi(a[2].c_str()), _wtof(a[3].c_str()));
     std::fputs("usage: qvdriver windows|wait|texts|press|info|close ...\n", stderr);
     return 2;
 }
