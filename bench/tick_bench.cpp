@@ -6,13 +6,16 @@
 #include <chrono>
 #include <cstdio>
 #include <deque>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "gps/line_splitter.h"
 #include "gps/nmea.h"
+#include "app/file_io.h"
 #include "mapview/fix_cycle.h"
+#include "track/track_recovery.h"
 
 namespace {
 
@@ -141,5 +144,28 @@ int main() {
     std::printf("whole cycle: median %.2f us, worst %.2f us (target: median under 50 us)\n", median, worst);
     std::printf("splitting only (baseline): median %.2f us, worst %.2f us; cycle/baseline median ratio %.1f\n",
                 baseMedian, baseWorst, median / baseMedian);
+
+    // What recording adds to a tick that makes a point: the point appended to
+    // the recovery file and put on the disk (fsync) before the tick ends.
+    std::string path = (std::filesystem::temp_directory_path() / "tick_bench.recovering").string();
+    std::vector<double> appends;
+    {
+        auto journal = qv::DurableFile::Create(path, qv::RecoveryHeader({2026, 12, 8, 7, 0, 0}));
+        if (!journal) {
+            std::printf("durable append: cannot create %s\n", path.c_str());
+            return 1;
+        }
+        for (int i = 0; i < 300; ++i) {
+            std::string line = qv::CoordinateLine(114.05 + i * 0.001, 22.5 + i * 0.001, 45);
+            auto start = std::chrono::steady_clock::now();
+            journal->Append(line);
+            appends.push_back(std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count());
+        }
+    }
+    std::remove(path.c_str());
+    std::sort(appends.begin(), appends.end());
+    double appendMedian = appends[appends.size() / 2];
+    std::printf("durable append of a point (%s): median %.1f us, worst %.1f us; %.1f times the tick's median\n",
+                path.c_str(), appendMedian, appends.back(), appendMedian / median);
     return 0;
 }

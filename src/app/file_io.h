@@ -2,9 +2,11 @@
 // Whole-file reads and one-shot appends and writes; paths are UTF-8. No handle
 // is kept between calls.
 #include <initializer_list>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace qv {
 
@@ -16,5 +18,27 @@ bool WriteParts(const std::string& path, std::initializer_list<std::string_view>
 // Writes the parts to a sibling file and then puts it in place of `path` in
 // one step, so a reader sees either the old file or the whole new one.
 bool ReplaceFileWith(const std::string& path, std::initializer_list<std::string_view> parts);
+
+// A file written a little at a time, each write on the disk before it returns
+// (a power cut loses at most the write under way). While it is open no other
+// program may write, rename or delete it.
+class DurableFile {
+public:
+    // Creates `path` anew holding `first`; nothing when it cannot be written.
+    static std::unique_ptr<DurableFile> Create(const std::string& path, std::string_view first);
+    virtual ~DurableFile() = default;
+    virtual bool Append(std::string_view bytes) = 0;
+};
+
+// The whole file, unless a DurableFile of another program (or of this one) holds it.
+std::optional<std::string> ReadUnlessHeld(const std::string& path);
+// The files of `folder` (ending in a separator) whose names end in `suffix`, as full paths.
+std::vector<std::string> ListFiles(const std::string& folder, std::string_view suffix);
+bool FileExists(const std::string& path);
+bool RemoveFile(const std::string& path);
+// Moves `from` to `to`, never over a file that is there.
+bool RenameFile(const std::string& from, const std::string& to);
+// Creates the folder (one level) unless it is there; true when it is there afterwards.
+bool MakeFolder(const std::string& path);
 
 }  // namespace qv

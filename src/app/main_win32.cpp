@@ -1,6 +1,7 @@
 // The program's entry: COM, start-up, then the message loop until the panel closes.
 #include <windows.h>
 #include <objbase.h>
+#include <shlobj.h>
 
 #include <string>
 
@@ -19,6 +20,15 @@ class Win32Sleeper final : public Sleeper {
 public:
     void Sleep(uint32_t milliseconds) override { ::Sleep(milliseconds); }
 };
+
+// A known folder of the user's, ending in a separator; empty when there is none.
+std::string KnownFolder(REFKNOWNFOLDERID id) {
+    PWSTR path = nullptr;
+    std::string out;
+    if (SUCCEEDED(SHGetKnownFolderPath(id, 0, nullptr, &path)) && path) out = WideToUtf8(path) + "\\";
+    CoTaskMemFree(path);
+    return out;
+}
 
 std::string ExecutableFolderOf(HMODULE module) {
     std::wstring path(MAX_PATH, L'\0');
@@ -54,6 +64,12 @@ public:
     EarthConnector& Earth() override { return *earth_; }
     InstallProbe& Install() override { return install_; }
     const SteadyClock& Clock() override { return steady_; }
+    TrackFiles& Tracks() override { return tracks_; }
+    RecoveryDisk& Recovery() override { return recovery_; }
+    TrackPlaces Places(const AppSettings& settings) override {
+        std::string local = KnownFolder(FOLDERID_LocalAppData);
+        return {settings.AppPath, local.empty() ? local : local + "Quorvane\\", KnownFolder(FOLDERID_Documents)};
+    }
     void Pause(uint32_t milliseconds) override {
         // Waits for the time or a message, whichever comes first, and handles what came.
         MsgWaitForMultipleObjects(0, nullptr, FALSE, milliseconds, QS_ALLINPUT);
@@ -62,11 +78,13 @@ public:
     void ShowError(std::string_view text, std::string_view title) override {
         MessageBoxW(nullptr, Utf8ToWide(text).c_str(), Utf8ToWide(title).c_str(), MB_OK | MB_ICONSTOP);
     }
-    bool ShowMainWindow() override {
-        PanelServices services{settings_, fix_,     link_,    *earth_, log_, clock_, steady_,
-                               windows_,  sleeper_, [this] { LoadSettings(settings_, ExecutableFolder(), profile_); }};
+    bool ShowMainWindow(const std::vector<std::string>& recovered) override {
+        PanelServices services{settings_, fix_,     link_,    *earth_,  log_, clock_, steady_, windows_,
+                               sleeper_,  recovery_, Places(settings_), [this] {
+                                   LoadSettings(settings_, ExecutableFolder(), profile_);
+                               }};
         window_ = std::make_unique<MainWindow>(instance_, services);
-        return window_->Open();
+        return window_->Open(recovered);
     }
 
 private:
@@ -79,6 +97,8 @@ private:
     Win32ProfileReader profile_;
     std::unique_ptr<EarthConnector> earth_;
     Win32InstallProbe install_;
+    DiskTrackFiles tracks_;
+    DiskRecovery recovery_;
     SystemSteadyClock steady_;
     Win32MessagePump pump_;
     Win32WindowApi windows_;

@@ -8,6 +8,9 @@ bool RunStartup(AppSettings& settings, EarthLink& link, const RunLog& log, Start
     LoadSettings(settings, platform.ExecutableFolder(), platform.Profile());
     log.LogLine("===========================================");
     log.LogLine("1. Start Quorvane & Init Params");
+    // A recording cut short by a crash or a power cut becomes its track file first.
+    std::vector<std::string> recovered =
+        RecoverTracks(platform.Tracks(), platform.Recovery(), platform.Places(settings), log);
     log.LogLine("2. Open Google Earth");
 
     // Creating the objects may start Google Earth; it is waited for, but not for ever.
@@ -20,7 +23,7 @@ bool RunStartup(AppSettings& settings, EarthLink& link, const RunLog& log, Start
     }
     if (state == EarthConnection::State::connected && AttachEarth(link, std::move(connection))) {
         log.LogLine("      - Open Google Earth Succeed" + EarthRoutesText(link.routes));
-        return platform.ShowMainWindow();
+        return platform.ShowMainWindow(recovered);
     }
     if (state == EarthConnection::State::pending) log.LogLine("      - Google Earth No Answer In 60 s");
     log.LogLine("      - Open Google Earth Error");

@@ -10,6 +10,8 @@
 #include "mapview/earth.h"
 #include "mapview/earth_install.h"
 #include "mapview/earth_link.h"
+#include "track/track_recorder.h"
+#include "track/track_recovery.h"
 
 namespace qv {
 
@@ -27,12 +29,17 @@ public:
     virtual EarthConnector& Earth() = 0;
     virtual InstallProbe& Install() = 0;
     virtual const SteadyClock& Clock() = 0;
+    // Where tracks and their recovery files are kept.
+    virtual TrackFiles& Tracks() = 0;
+    virtual RecoveryDisk& Recovery() = 0;
+    virtual TrackPlaces Places(const AppSettings& settings) = 0;
     // Waits a little while Google Earth is being reached, handling window messages meanwhile.
     virtual void Pause(uint32_t milliseconds) = 0;
     // The modal box with a stop icon and one OK button; returns when it is closed.
     virtual void ShowError(std::string_view text, std::string_view title) = 0;
-    // Creates and shows the panel, which runs its load sequence; false when no window could be opened.
-    virtual bool ShowMainWindow() = 0;
+    // Creates and shows the panel, which runs its load sequence and names the
+    // tracks recovered at this start; false when no window could be opened.
+    virtual bool ShowMainWindow(const std::vector<std::string>& recovered) = 0;
 };
 
 // Returns true when the panel is open and the program should run its message loop.

@@ -134,6 +134,16 @@ void Win32SerialPort::Close() {
 
 namespace {
 
+}  // namespace
+
+// The ports whose open is still under way.
+struct PortsOpening {
+    std::mutex mutex;
+    std::set<int32_t> ports;
+};
+
+namespace {
+
 // Shared by a probe and the thread that opens its port; whichever ends last closes it.
 struct Opening {
     std::mutex mutex;
@@ -144,10 +154,22 @@ struct Opening {
 
 class Win32ProbePort final : public ProbePort {
 public:
-    Win32ProbePort(int32_t number, const SerialSettings& settings) : opening_(std::make_shared<Opening>()) {
+    Win32ProbePort(int32_t number, const SerialSettings& settings, std::shared_ptr<PortsOpening> ports)
+        : opening_(std::make_shared<Opening>()) {
+        {
+            std::lock_guard lock(ports->mutex);
+            if (!ports->ports.insert(number).second) {
+                opening_->state = static_cast<int>(State::failed);  // still opening from an earlier search
+                return;
+            }
+        }
         // Opening a Bluetooth port can block for many seconds: it is done aside.
-        std::thread([opening = opening_, number, settings] {
+        std::thread([opening = opening_, number, settings, ports] {
             HANDLE h = OpenSerialForReading(number, settings);
+            {
+                std::lock_guard lock(ports->mutex);
+                ports->ports.erase(number);
+            }
             std::lock_guard lock(opening->mutex);
             if (opening->abandoned) {
                 if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
@@ -208,6 +230,8 @@ bool Win32SerialPort::Adopt(std::unique_ptr<ProbePort>& probe, int32_t port, con
     return true;
 }
 
+Win32PortFinder::Win32PortFinder() : opening_(std::make_shared<PortsOpening>()) {}
+
 std::vector<int32_t> Win32PortFinder::ListPorts() {
     std::set<int32_t> ports;
     // The ports the drivers announce...
@@ -236,7 +260,7 @@ std::vector<int32_t> Win32PortFinder::ListPorts() {
 }
 
 std::unique_ptr<ProbePort> Win32PortFinder::Open(int32_t port, const SerialSettings& settings) {
-    return std::make_unique<Win32ProbePort>(port, settings);
+    return std::make_unique<Win32ProbePort>(port, settings, opening_);
 }
 
 }  // namespace qv

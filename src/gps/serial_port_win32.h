@@ -36,11 +36,17 @@ private:
     HANDLE handle_ = INVALID_HANDLE_VALUE;
 };
 
-// The COM ports of this machine, each opened on a thread of its own.
+// The COM ports of this machine, each opened on a thread of its own. A port
+// whose last open has not returned yet (a Bluetooth port that blocks) is not
+// opened again meanwhile, so a port that never answers costs one thread, not one a search.
 class Win32PortFinder final : public PortFinder {
 public:
+    Win32PortFinder();
     std::vector<int32_t> ListPorts() override;
     std::unique_ptr<ProbePort> Open(int32_t port, const SerialSettings& settings) override;
+
+private:
+    std::shared_ptr<struct PortsOpening> opening_;
 };
 
 }  // namespace qv

@@ -64,8 +64,10 @@ void EarthSession::Lose(uint64_t now) {
 }
 
 void EarthSession::Reconnect(uint64_t now) {
+    std::erase_if(leftBehind_, [](auto& a) { return a->Poll() != EarthConnection::State::pending; });
     if (!attempt_) {
-        if (now < nextAttempt_) return;
+        // A Google Earth that never answers would otherwise cost a stuck thread a minute.
+        if (now < nextAttempt_ || leftBehind_.size() >= kMaxLeftBehind) return;
         attempt_ = connector_.Connect();
         attemptStart_ = now;
         if (!attempt_) {
@@ -77,7 +79,7 @@ void EarthSession::Reconnect(uint64_t now) {
     case EarthConnection::State::pending:
         // An activation that never answers is left behind; a new one is tried.
         if (now - attemptStart_ >= kActivationLimitMs) {
-            attempt_.reset();
+            leftBehind_.push_back(std::move(attempt_));
             nextAttempt_ = now;
             Reconnect(now);
         }

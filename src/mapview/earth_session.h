@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 #include <string_view>
+#include <vector>
 
 #include "app/run_log.h"
 #include "app/timing.h"
@@ -27,6 +28,7 @@ public:
     static constexpr uint64_t kReadyLimitMs = 90000;      // and for no longer
     static constexpr uint64_t kRetryMs = 5000;            // a new attempt after a loss, this often
     static constexpr uint64_t kActivationLimitMs = 60000; // an attempt that long unanswered is given up
+    static constexpr size_t kMaxLeftBehind = 2;            // given-up attempts still out before no new one goes
 
     enum class Phase { idle, waiting, ready, reconnecting };
 
@@ -56,6 +58,8 @@ private:
     uint64_t waitStart_ = 0;
     uint64_t nextPoll_ = 0;
     std::unique_ptr<EarthConnection> attempt_;
+    // Attempts given up that have not ended yet: each holds a thread stuck in Google Earth.
+    std::vector<std::unique_ptr<EarthConnection>> leftBehind_;
     uint64_t attemptStart_ = 0;
     uint64_t nextAttempt_ = 0;
 };

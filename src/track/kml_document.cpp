@@ -51,7 +51,10 @@ void KmlDocument::Begin(const LocalDateTime& t) {
 }
 
 void KmlDocument::AppendPoint(double longitude, double latitude, double altitude) {
-    std::string line = CoordinateLine(longitude, latitude, altitude);
+    AppendLine(CoordinateLine(longitude, latitude, altitude));
+}
+
+void KmlDocument::AppendLine(std::string_view line) {
     if (head_.size() + line.size() > head_.capacity()) head_.reserve(head_.size() + head_.size() / 2 + line.size());
     head_.insert(head_.end(), line.begin(), line.end());
     ++points_;

@@ -17,6 +17,8 @@ public:
     // A new document begun at `now`; earlier points are dropped.
     void Begin(const LocalDateTime& now);
     void AppendPoint(double longitude, double latitude, double altitude);
+    // A coordinate line as CoordinateLine wrote it, CR LF included.
+    void AppendLine(std::string_view line);
 
     std::string_view head() const { return {head_.data(), head_.size()}; }
     std::string_view tail() const { return tail_; }

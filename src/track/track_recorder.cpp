@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <random>
+#include <utility>
 
 #include "app/file_io.h"
 
@@ -41,11 +42,11 @@ bool TrackRecorder::TrackFilter(double longitude, double latitude) {
 }
 
 void TrackRecorder::AppendTrackPoint(double longitude, double latitude, double altitude) {
-    document_.AppendPoint(longitude, latitude, altitude);
-    if (onPoint_) {
-        std::string line = CoordinateLine(longitude, latitude, altitude);
-        onPoint_(std::string_view(line).substr(0, line.size() - 2));
-    }
+    std::string line = CoordinateLine(longitude, latitude, altitude);
+    document_.AppendLine(line);
+    // On the disk before the tick ends: a power cut loses at most this point.
+    if (journal_) journal_->Append(line);
+    if (onPoint_) onPoint_(std::string_view(line).substr(0, line.size() - 2));
 }
 
 bool TrackRecorder::ShowTrack() {
@@ -61,24 +62,76 @@ void TrackRecorder::SaveTrackTemp() {
     files_.WriteTemporary(settings_.TrackTempFile, document_.head(), document_.tail());
 }
 
+std::optional<std::string> TrackRecorder::Save(const std::string& path, std::string_view head, std::string_view tail) {
+    if (disk_) {
+        TrackPlaces places = places_;
+        places.program = settings_.AppPath;
+        return SaveTrackSomewhere(files_, *disk_, places, path, head, tail);
+    }
+    if (files_.WriteTrack(path, head, tail)) return path;
+    return std::nullopt;
+}
+
+void TrackRecorder::Saved(const std::string& where, const std::string& journalPath) {
+    // Saved: the recovery file has done its work.
+    if (disk_ && !journalPath.empty()) disk_->Remove(journalPath);
+    bool inProgramFolder = where.compare(0, settings_.AppPath.size(), settings_.AppPath) == 0 &&
+                           where.size() - settings_.AppPath.size() == BaseName(where).size();
+    if (savedElsewhere_ && !inProgramFolder) savedElsewhere_(where);
+}
+
 void TrackRecorder::SaveTrackKml() {
-    // What could not be written is kept and tried again.
-    if (!files_.WriteTrack(kmlFile_, document_.head(), document_.tail()))
-        unsaved_.push_back({kmlFile_, std::string(document_.head()), std::string(document_.tail())});
+    std::optional<std::string> where = Save(kmlFile_, document_.head(), document_.tail());
+    std::unique_ptr<RecoveryDisk::Journal> journal = std::move(journal_);
+    std::string journalPath = std::exchange(journalPath_, std::string());
+    if (where) {
+        journal.reset();  // let go of it before it is deleted
+        Saved(*where, journalPath);
+        return;
+    }
+    // What could not be written is kept and tried again; its recovery file stays meanwhile.
+    unsaved_.push_back({kmlFile_, std::string(document_.head()), std::string(document_.tail()), std::move(journal),
+                        journalPath});
 }
 
 bool TrackRecorder::RetryUnsavedTracks() {
-    std::erase_if(unsaved_, [&](const Unsaved& u) { return files_.WriteTrack(u.path, u.head, u.tail); });
+    std::erase_if(unsaved_, [&](Unsaved& u) {
+        std::optional<std::string> where = Save(u.path, u.head, u.tail);
+        if (!where) return false;
+        u.journal.reset();
+        Saved(*where, u.journalPath);
+        return true;
+    });
     return unsaved_.empty();
 }
 
-void TrackRecorder::BeginTrackKml() { document_.Begin(clock_.Now()); }
+void TrackRecorder::BeginTrackKml() { BeginTrackKml(clock_.Now()); }
+void TrackRecorder::BeginTrackKml(const LocalDateTime& start) { document_.Begin(start); }
+
+void TrackRecorder::OpenJournal(const LocalDateTime& start) {
+    journal_.reset();
+    journalPath_.clear();
+    if (!disk_) return;
+    const std::string header = RecoveryHeader(start);
+    std::string path = kmlFile_ + kRecoverySuffix;
+    journal_ = disk_->CreateJournal(path, header);
+    if (!journal_ && !places_.local.empty()) {
+        // The program's folder cannot be written: the local place keeps it.
+        disk_->MakeFolder(places_.local.substr(0, places_.local.size() - 1));
+        path = places_.local + BaseName(kmlFile_) + kRecoverySuffix;
+        journal_ = disk_->CreateJournal(path, header);
+    }
+    if (journal_) journalPath_ = path;
+}
 
 std::string TrackRecorder::OnTrackSwitch(bool checked, bool& bRecordTrack) {
     bRecordTrack = checked;
     if (bRecordTrack) {
-        kmlFile_ = TrackFileName(settings_.AppPath, clock_.Now());
-        BeginTrackKml();
+        // One moment names the file, stamps the document and heads the recovery file.
+        LocalDateTime start = clock_.Now();
+        kmlFile_ = TrackFileName(settings_.AppPath, start);
+        BeginTrackKml(start);
+        OpenJournal(start);
         return kTipStopTrack;
     }
     SaveTrackKml();
@@ -88,6 +141,8 @@ std::string TrackRecorder::OnTrackSwitch(bool checked, bool& bRecordTrack) {
 void TrackRecorder::OnPanelClose(bool bRecordTrack) {
     if (bRecordTrack) SaveTrackKml();
     RetryUnsavedTracks();
+    // What is still unsaved keeps its recovery file, for the next start.
+    for (Unsaved& u : unsaved_) u.journal.reset();
 }
 
 void TrackRecorder::SimulateTrack(const Simulation& with) {

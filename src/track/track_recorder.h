@@ -12,6 +12,7 @@
 #include "mapview/camera_view.h"
 #include "mapview/earth_link.h"
 #include "track/kml_document.h"
+#include "track/track_recovery.h"
 
 namespace qv {
 
@@ -52,6 +53,18 @@ public:
     void SaveTrackTemp();
     void SaveTrackKml();
     void BeginTrackKml();
+    void BeginTrackKml(const LocalDateTime& start);
+
+    // Keeps each recording safe: a recovery file per recording, appended to
+    // durably with every point; a track that cannot be saved in the program's
+    // folder is saved in `places`' others and `savedElsewhere` told where.
+    void KeepSafe(RecoveryDisk& disk, TrackPlaces places, std::function<void(const std::string&)> savedElsewhere) {
+        disk_ = &disk;
+        places_ = std::move(places);
+        savedElsewhere_ = std::move(savedElsewhere);
+    }
+    // The recovery file of the recording in progress; empty without one.
+    const std::string& recoveryFile() const { return journalPath_; }
 
     // The track switch: starts a new recording or saves the one in progress.
     // Returns the switch's new tooltip.
@@ -93,11 +106,24 @@ private:
     double lastLongitude_ = 0;
     double lastLatitude_ = 0;
     bool simulating_ = false;
-    // A stopped recording whose file could not be written: kept until it is.
+    void OpenJournal(const LocalDateTime& start);
+    // Writes the track to the first place that takes it; where, or nothing.
+    std::optional<std::string> Save(const std::string& path, std::string_view head, std::string_view tail);
+    void Saved(const std::string& where, const std::string& journalPath);
+
+    RecoveryDisk* disk_ = nullptr;
+    TrackPlaces places_;
+    std::function<void(const std::string&)> savedElsewhere_;
+    std::unique_ptr<RecoveryDisk::Journal> journal_;
+    std::string journalPath_;
+    // A stopped recording whose file could not be written anywhere: kept, with
+    // its recovery file held, until it is.
     struct Unsaved {
         std::string path;
         std::string head;
         std::string tail;
+        std::unique_ptr<RecoveryDisk::Journal> journal;
+        std::string journalPath;
     };
     std::vector<Unsaved> unsaved_;
     std::function<void(std::string_view)> onPoint_;

@@ -85,7 +85,7 @@ MainWindow::~MainWindow() {
     if (tooltip_) DestroyWindow(tooltip_);
 }
 
-bool MainWindow::Open() {
+bool MainWindow::Open(const std::vector<std::string>& recovered) {
     INITCOMMONCONTROLSEX common{sizeof common, ICC_WIN95_CLASSES};
     InitCommonControlsEx(&common);
 
@@ -105,6 +105,12 @@ bool MainWindow::Open() {
                     nullptr, instance_, this);
     if (!hwnd_) return false;
     picker_.emplace(services_.windows, status_, panel_.state(), FromHwnd(hwnd_));
+    track_.KeepSafe(services_.recovery, services_.places, [this](const std::string& path) { OnSavedElsewhere(path); });
+    if (!recovered.empty()) {
+        std::string names;
+        for (const std::string& path : recovered) names += (names.empty() ? "" : "，") + BaseName(path);
+        status_.Set(StatusSource::track, kRecoveredText + names);
+    }
     panel_.OnLoad();
     SetTimer(hwnd_, kReceiverTimer, 1000, nullptr);
     session_.Begin();
@@ -245,6 +251,14 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_LBUTTONUP:
     case WM_RBUTTONUP:
         if (picker_) picker_->OnRelease();
+        return 0;
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+        OnAnyClick();
+        return 0;
+    case WM_PARENTNOTIFY:
+        // A press on any control of the panel.
+        if (LOWORD(wParam) == WM_LBUTTONDOWN || LOWORD(wParam) == WM_RBUTTONDOWN) OnAnyClick();
         return 0;
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLOREDIT:
@@ -431,16 +445,27 @@ LRESULT MainWindow::OnControlColour(HDC dc, HWND control) {
     return reinterpret_cast<LRESULT>(black_.get());
 }
 
+void MainWindow::OnAnyClick() { status_.Clear(StatusSource::track); }
+
+void MainWindow::OnSavedElsewhere(const std::string& path) {
+    if (closing_) savedWhileClosing_.push_back(path);
+    else status_.Set(StatusSource::track, kSavedElsewhereText + path);
+}
+
 void MainWindow::OnClose() {
     // Closing is never refused; the link is closed before and while the window goes.
     if (closing_) return;
     closing_ = true;
-    // A recording in progress is kept, under the name it started with.
-    track_.OnPanelClose(panel_.state().bRecordTrack);
-    panel_.state().bZooming = false;  // a zoom loop that is running ends with the window
-    link_.CloseGPS();
     KillTimer(hwnd_, kReceiverTimer);
     KillTimer(hwnd_, kQuickTimer);
+    // A recording in progress is kept, under the name it started with, and where it went is said.
+    track_.OnPanelClose(panel_.state().bRecordTrack);
+    if (!savedWhileClosing_.empty()) {
+        std::string text = kSavedElsewhereText;
+        for (size_t i = 0; i < savedWhileClosing_.size(); ++i) text += (i ? "\n" : "") + savedWhileClosing_[i];
+        MessageBoxW(hwnd_, Utf8ToWide(text).c_str(), Utf8ToWide(kNoticeTitle).c_str(), MB_OK | MB_ICONWARNING);
+    }
+    panel_.state().bZooming = false;  // a zoom loop that is running ends with the window
     link_.CloseGPS();
     marker_.Unload();
     if (hwnd_) DestroyWindow(hwnd_);

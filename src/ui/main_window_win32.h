@@ -38,6 +38,8 @@ struct PanelServices {
     const SteadyClock& steady;
     WindowApi& windows;
     Sleeper& sleeper;
+    RecoveryDisk& recovery;
+    TrackPlaces places;
     std::function<void()> reloadSettings;
 };
 
@@ -50,8 +52,9 @@ public:
     MainWindow(const MainWindow&) = delete;
     MainWindow& operator=(const MainWindow&) = delete;
 
-    // Creates the window hidden and runs the load sequence, which shows it.
-    bool Open();
+    // Creates the window hidden and runs the load sequence, which shows it;
+    // the panel names the tracks recovered at this start.
+    bool Open(const std::vector<std::string>& recovered = {});
 
     // PanelWindow
     double ScreenWidthTwips() override;
@@ -87,6 +90,8 @@ private:
                              const char* tip);
     LRESULT OnControlColour(HDC dc, HWND control);
     void OnClose();
+    void OnAnyClick();
+    void OnSavedElsewhere(const std::string& path);
     void OnDestroy();
 
     HWND CreateChild(const wchar_t* cls, const wchar_t* text, DWORD style, int id, double left, double top,
@@ -126,6 +131,7 @@ private:
     GdiObject<HBRUSH> black_;
     GdiObject<HBRUSH> stateBackground_;
     bool closing_ = false;
+    std::vector<std::string> savedWhileClosing_;
 };
 
 }  // namespace qv

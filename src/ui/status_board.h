@@ -16,7 +16,7 @@ enum class StatusSource {
     link,      // opening the receiver link, and a port that was not found
     receiver,  // the receiver: searching, lost, another talker
     earth,     // Google Earth starting or gone
-    recovery,  // a recovered track, until the first click
+    track,     // a recovered track, or one saved elsewhere, until the first click
 };
 inline constexpr size_t kStatusSources = 5;
 

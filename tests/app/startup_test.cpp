@@ -2,6 +2,7 @@
 
 #include "app/file_io.h"
 #include "app/startup.h"
+#include "track/track_recovery.h"
 #include "support/fakes.h"
 #include "support/temp_dir.h"
 
@@ -20,10 +21,17 @@ public:
     void ShowError(std::string_view text, std::string_view title) override {
         events_.push_back("error box " + std::string(title) + ": " + std::string(text));
     }
-    bool ShowMainWindow() override {
+    TrackFiles& Tracks() override { return tracks; }
+    RecoveryDisk& Recovery() override { return recovery; }
+    TrackPlaces Places(const AppSettings& settings) override { return {settings.AppPath, "", ""}; }
+    bool ShowMainWindow(const std::vector<std::string>& recovered) override {
         events_.push_back("show main window");
+        shownRecovered = recovered;
         return windowOpens;
     }
+    std::vector<std::string> shownRecovered;
+    DiskTrackFiles tracks;
+    DiskRecovery recovery;
     bool windowOpens = true;
 
 private:
@@ -127,6 +135,18 @@ TEST_F(StartupFixture, EarthPresentOpensThePanel) {
                                                        "      - Open Google Earth Succeed"}));
     EXPECT_EQ(events, (test::Events{"create app", "create control", "show main window"}));
     EXPECT_TRUE(link.app && link.control);
+}
+
+TEST_F(StartupFixture, ALeftoverRecordingBecomesItsTrackBeforeGoogleEarthIsReached) {
+    dir.Write("Config.ini", "[Log]\r\nWriteLog=1\r\n");
+    dir.Write("Track_20261208_070000.kml.recovering", RecoveryHeader({2026, 12, 8, 7, 0, 0}) + "114.0500,22.5000,9\r\n");
+    EXPECT_TRUE(Run());
+    std::string track = dir.File("Track_20261208_070000.kml");
+    EXPECT_EQ(platform.shownRecovered, (std::vector<std::string>{track}));
+    auto lines = LogMessages();
+    EXPECT_EQ(lines[2], "      - Recovered Track : " + track);
+    EXPECT_EQ(lines[3], "2. Open Google Earth");
+    EXPECT_FALSE(FileExists(track + ".recovering"));
 }
 
 TEST_F(StartupFixture, NoLogAtAllUnlessWriteLogIsOne) {

@@ -53,6 +53,11 @@ class Wine:
             subprocess.run(["wineserver", "-w"], env=self.env, timeout=60)
         except subprocess.TimeoutExpired:  # a server left by an earlier run that never quits
             subprocess.run(["wineserver", "-k"], env=self.env, timeout=60)
+        # The user's folders of a new prefix lead into this machine's home: keep them in the prefix.
+        for folder in (self.c_drive / "users").glob("*/*"):
+            if folder.is_symlink():
+                folder.unlink()
+                folder.mkdir()
         # Keep one wineserver for the whole run: every start is then quick.
         subprocess.Popen(["wineserver", "-p"], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.drivers = self.c_drive / "qvtools"

@@ -85,6 +85,12 @@ def earth_and_receiver(wine, port, earth_killed=False):
             wine.stop_standin()
 
 
+def local_app_data(wine):
+    """%LOCALAPPDATA%\\Quorvane of the prefix's user."""
+    users = [p for p in (wine.c_drive / "users").iterdir() if p.name != "Public"]
+    return users[0] / "AppData" / "Local" / "Quorvane"
+
+
 def linux_pids(name: str):
     pids = []
     for entry in os.listdir("/proc"):
@@ -371,18 +377,25 @@ def test_a_full_or_read_only_track_folder_loses_no_point(wine):
         drive(30, 5)
         check_equal(coordinates(temp.read_bytes()), expected, "once space returns the temporary file has every point")
 
-        # Stopping while the disk is full: the track is kept and saved as soon as there is room.
+        # Stopping while the disk is full: nothing, not even half a file, in the program's folder; the track goes
+        # whole to the user's local application data, and the panel says where.
+        fallback = local_app_data(wine)
+        for old in fallback.glob("Track_*.kml"):
+            old.unlink()
         disk.fill()
         drive(35, 3)
         wine.driver("click", "Quorvane", str(TRACK))
-        time.sleep(2.5)
+        saved = wine.wait_for(lambda: list(fallback.glob("Track_*.kml")), 5, "the track saved elsewhere")
         check_equal(list(folder.glob("Track_*.kml")), [], "no track file, not even half of one, on a full disk")
+        state = wine.controls()[STATE]
+        check(state[1] and state[2] == "轨迹无法保存到程序目录，已保存到：" + "C:\\users\\" +
+              fallback.parent.parent.parent.name + "\\AppData\\Local\\Quorvane\\" + saved[0].name,
+              f"the panel says where the track went: {state}")
         disk.free()
-        saved = wine.wait_for(lambda: list(folder.glob("Track_*.kml")), 5, "the track saved once there is room")
         watch.check("full and read-only track folder")
         data = saved[0].read_bytes()
         print(f"  track folder full for 13 points and read-only for 10: the saved track has "
-              f"{len(coordinates(data))} of {len(expected)} points")
+              f"{len(coordinates(data))} of {len(expected)} points, in {fallback}")
         check_equal(coordinates(data), expected, "the saved track holds every point")
         subprocess.run(["xmllint", "--noout", str(saved[0])], check=True)
         check(run.process.poll() is None, "the program is still running")

@@ -176,6 +176,11 @@ TEST_F(SessionFixture, AnAttemptThatNeverAnswersIsLeftAfterAMinute) {
     EXPECT_EQ(connector.connects, 2);
     Run(250);
     EXPECT_EQ(connector.connects, 3);
+    // Two left behind, still stuck: no third thread is spent until one of them ends.
+    Run(60000);
+    EXPECT_EQ(connector.connects, 3);
+    Run(60000);
+    EXPECT_EQ(connector.connects, 3);
 }
 
 // A machine described by tables: registry values and files that exist.

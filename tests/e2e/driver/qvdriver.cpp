@@ -323,6 +323,7 @@ int Shown(const std::wstring& title, int id, double seconds) {
     return 1;
 }
 
+// The program's resources: memory, and its GDI objects, USER objects and kernel handles.
 int Memory(const std::wstring& cls) {
     HWND h = OfClass(cls);
     if (!h) return 1;
@@ -330,12 +331,18 @@ int Memory(const std::wstring& cls) {
     GetWindowThreadProcessId(h, &pid);
     HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
     if (!process) return 1;
-    PROCESS_MEMORY_COUNTERS counters{};
-    BOOL ok = GetProcessMemoryInfo(process, &counters, sizeof counters);
+    PROCESS_MEMORY_COUNTERS_EX counters{};
+    BOOL ok = GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters), sizeof counters);
+    DWORD handles = 0;
+    BOOL counted = GetProcessHandleCount(process, &handles);
+    DWORD gdi = GetGuiResources(process, GR_GDIOBJECTS), user = GetGuiResources(process, GR_USEROBJECTS);
     CloseHandle(process);
     if (!ok) return 1;
     Print("working_kb=" + std::to_string(counters.WorkingSetSize / 1024) +
-          " peak_kb=" + std::to_string(counters.PeakWorkingSetSize / 1024) + "\n");
+          " peak_kb=" + std::to_string(counters.PeakWorkingSetSize / 1024) +
+          " private_kb=" + std::to_string(counters.PrivateUsage / 1024) + " handles=" +
+          (counted ? std::to_string(handles) : std::string("-1")) + " gdi=" + std::to_string(gdi) +
+          " user=" + std::to_string(user) + "\n");
     return 0;
 }
 
