@@ -31,11 +31,11 @@ bool RunStartup(AppSettings& settings, EarthLink& link, const RunLog& log, Start
     if (state == EarthConnection::State::failed && connection && IsClassNotRegistered(connection->FailureCode())) {
         if (std::optional<std::string> exe = FindEarthProExecutable(platform.Install())) {
             log.LogLine("      - Google Earth Pro Not Registered : " + *exe);
-            platform.ShowError(EarthNotRegisteredMessage(*exe), kErrorTitle);
+            platform.ShowError(text::Fill(text::kEarthNotRegistered, *exe), text::kErrorTitle);
             return false;
         }
     }
-    platform.ShowError(kEarthMissingText, kErrorTitle);
+    platform.ShowError(text::kEarthMissing, text::kErrorTitle);
     return false;
 }
 

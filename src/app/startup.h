@@ -3,6 +3,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/messages.h"
 #include "app/profile.h"
 #include "app/run_log.h"
 #include "app/settings.h"
@@ -15,8 +16,6 @@
 
 namespace qv {
 
-inline constexpr char kEarthMissingText[] = "未安装 Google Earth，或 Google Earth 版本错误！";
-inline constexpr char kErrorTitle[] = "错误";
 // Google Earth's activation that has not answered by then is given up.
 inline constexpr uint64_t kActivationLimitMs = 60000;
 

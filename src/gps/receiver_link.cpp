@@ -1,6 +1,6 @@
 #include "gps/receiver_link.h"
 
-#include "gps/gps_texts.h"
+#include "app/messages.h"
 
 #include <utility>
 
@@ -40,13 +40,13 @@ void ReceiverLink::OpenGPS() {
     if (s_.settings.GpsPort >= -32768 && s_.settings.GpsPort <= 32767) s_.port.SetPortNumber(s_.settings.GpsPort);
     s_.port.SetSettings(s_.settings.GpsSetting);
     s_.pump.ProcessPending();
-    s_.status.Set(StatusSource::link, gps_text::Connecting(s_.settings.GpsPort));
+    s_.status.Set(StatusSource::link, text::Fill(text::kConnecting, std::to_string(s_.settings.GpsPort)));
     s_.pump.ProcessPending();
 
     if (!s_.port.SetOpen(true)) {
         s_.fix.GPSState = -1;
         ShowGPSState(s_.fix.GPSState, s_.panel);
-        s_.status.Set(StatusSource::link, gps_text::NotFound(s_.settings.GpsPort));
+        s_.status.Set(StatusSource::link, text::Fill(text::kNotFound, std::to_string(s_.settings.GpsPort)));
         phase_ = Phase::closed;
         return;
     }
@@ -140,7 +140,7 @@ void ReceiverLink::Lose(uint64_t now, bool silent) {
     }
     s_.fix.GPSState = -1;
     ShowGPSState(s_.fix.GPSState, s_.panel);
-    Say(gps_text::kReceiverLost);
+    Say(text::kReceiverLost);
     nextAttempt_ = now + kRetryMs;
 }
 
@@ -156,7 +156,7 @@ void ReceiverLink::OnTick() {
         if (now - lastByte_ >= kSilenceMs) return Lose(now, true);
         if (foreignSeen_ && now - foreignAt_ <= kTalkerHintMs && now - lastAccepted_ >= kTalkerHintMs &&
             foundTextUntil_ == 0)
-            Say(gps_text::OtherTalker(foreignTalker_));
+            Say(text::Fill(text::kOtherTalker, foreignTalker_));
         return;
     }
     case Phase::searching:
@@ -189,13 +189,13 @@ void ReceiverLink::StepSearch(uint64_t now) {
         break;
     }
     if (search_.state() == PortSearch::State::running) {
-        if (auto trying = search_.Trying()) Say(gps_text::Searching(trying->first, trying->second));
+        if (auto trying = search_.Trying()) Say(text::Fill(text::kSearching, std::to_string(trying->first), std::to_string(trying->second)));
         return;
     }
     if (search_.state() == PortSearch::State::nothing) {
         s_.fix.GPSState = -1;
         ShowGPSState(s_.fix.GPSState, s_.panel);
-        Say(gps_text::kNothingFound);
+        Say(text::kNothingFound);
         nextAttempt_ = now + kSearchAgainMs;
         return;
     }
@@ -214,7 +214,7 @@ void ReceiverLink::StepSearch(uint64_t now) {
     }
     s_.log.LogLine("      - GPS Found : COM" + std::to_string(found.port) + " " + settings);
     Opened(now);
-    Say(gps_text::Found(found.port, found.settings.baud));
+    Say(text::Fill(text::kFound, std::to_string(found.port), std::to_string(found.settings.baud)));
     foundTextUntil_ = now + kFoundTextMs;
 }
 
@@ -246,7 +246,7 @@ void ReceiverLink::StepReopen(uint64_t now) {
             // A silent receiver that cannot be opened again has gone.
             s_.fix.GPSState = -1;
             ShowGPSState(s_.fix.GPSState, s_.panel);
-            Say(gps_text::kReceiverLost);
+            Say(text::kReceiverLost);
         }
         return;
     case ProbePort::State::open:

@@ -43,8 +43,4 @@ std::optional<std::string> FindEarthProExecutable(InstallProbe& probe) {
     return std::nullopt;
 }
 
-std::string EarthNotRegisteredMessage(const std::string& exePath) {
-    return std::string(kEarthNotRegisteredText) + "\"" + exePath + "\" /RegServer";
-}
-
 }  // namespace qv

@@ -6,9 +6,6 @@
 
 namespace qv {
 
-inline constexpr char kEarthNotRegisteredText[] =
-    "已安装 Google Earth Pro，但其自动化接口未注册。请以管理员身份运行一次：";
-
 // What the search asks of the machine.
 class InstallProbe {
 public:
@@ -25,8 +22,5 @@ bool IsClassNotRegistered(int32_t hresult);
 // googleearth.exe of a Google Earth Pro install: where its uninstall entry
 // says, then under both Program Files folders. Nothing when there is none.
 std::optional<std::string> FindEarthProExecutable(InstallProbe& probe);
-
-// The error box's text for it: the fix, with the exe's quoted path.
-std::string EarthNotRegisteredMessage(const std::string& exePath);
 
 }  // namespace qv

@@ -10,7 +10,7 @@ void EarthSession::Begin() {
     phase_ = Phase::waiting;
     waitStart_ = nextPoll_ = clock_.NowMs();
     Poll(waitStart_);
-    if (phase_ == Phase::waiting) Status(kEarthWaitingText);
+    if (phase_ == Phase::waiting) Status(text::kEarthWaiting);
 }
 
 void EarthSession::OnTick() {
@@ -56,7 +56,7 @@ void EarthSession::Lose(uint64_t now) {
     log_.LogLine("      - Google Earth Disconnected");
     DropEarth(link_);
     if (hooks_.parkMarker) hooks_.parkMarker();
-    Status(kEarthReconnectingText);
+    Status(text::kEarthReconnecting);
     phase_ = Phase::reconnecting;
     attempt_.reset();
     nextAttempt_ = now;
@@ -98,7 +98,7 @@ void EarthSession::Reconnect(uint64_t now) {
         phase_ = Phase::waiting;
         waitStart_ = now;
         Poll(now);
-        if (phase_ == Phase::waiting) Status(kEarthWaitingText);
+        if (phase_ == Phase::waiting) Status(text::kEarthWaiting);
         return;
     }
 }

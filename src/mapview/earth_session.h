@@ -6,14 +6,12 @@
 #include <string_view>
 #include <vector>
 
+#include "app/messages.h"
 #include "app/run_log.h"
 #include "app/timing.h"
 #include "mapview/earth_link.h"
 
 namespace qv {
-
-inline constexpr char kEarthWaitingText[] = "正在等待 Google Earth 启动…";
-inline constexpr char kEarthReconnectingText[] = "Google Earth 已断开，正在重新连接…";
 
 // What the session asks of the panel.
 struct EarthSessionHooks {

@@ -55,7 +55,7 @@ bool FixCycle::ProcessLine(std::string_view line) {
 
     panel_.SetText(PanelControl::lblTime, TimeOfDayText(fix_.FixTime));
     if (outcome.result == -1) {
-        panel_.SetText(PanelControl::lblLongitude, kWeakSignalText);
+        panel_.SetText(PanelControl::lblLongitude, text::kWeakSignal);
         for (PanelControl c : {PanelControl::lblLatitude, PanelControl::lblHigh, PanelControl::lblSpeed,
                                PanelControl::lblAzimuth})
             panel_.SetText(c, "");
@@ -68,7 +68,7 @@ bool FixCycle::ProcessLine(std::string_view line) {
     std::snprintf(high, sizeof high, "%.0fm", std::round(fix_.High) + 0.0);  // -0.4 m shows "0m", not "-0m"
     panel_.SetText(PanelControl::lblHigh, high);
     panel_.SetText(PanelControl::lblSpeed, OneDecimal(fix_.Speed) + "km/h");
-    panel_.SetText(PanelControl::lblAzimuth, kPrecisionPrefix + OneDecimal(fix_.Pdop));
+    panel_.SetText(PanelControl::lblAzimuth, text::Fill(text::kPrecision, OneDecimal(fix_.Pdop)));
     panel_.SetTextColour(PanelControl::lblAzimuth, fix_.Pdop > 6.0f ? kRed : kYellow);
 
     // The filter follows the vehicle whether or not a track is being recorded.

@@ -3,6 +3,7 @@
 // every RMC sentence refresh the panel and move the camera to the vehicle.
 #include <string>
 
+#include "app/messages.h"
 #include "app/run_log.h"
 #include "app/settings.h"
 #include "gps/gps_fix.h"
@@ -16,8 +17,6 @@
 
 namespace qv {
 
-inline constexpr char kWeakSignalText[] = "信号弱";
-inline constexpr char kPrecisionPrefix[] = "GPS精度 : ";
 inline constexpr uint32_t kRed = 0xFF0000;
 inline constexpr uint32_t kYellow = 0xFFFF00;
 

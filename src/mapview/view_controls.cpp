@@ -27,7 +27,7 @@ std::string ViewControls::OnFollowClick(bool checked) {
     pump_.ProcessPending();
     parkFocus_();
     // The tooltip names what the next click does.
-    return checked ? kTipUnlockMap : kTipLockMap;
+    return checked ? text::kTipUnlockMap : text::kTipLockMap;
 }
 
 void ViewControls::OnZoomInPress() {

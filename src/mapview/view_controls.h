@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/message_pump.h"
+#include "app/messages.h"
 #include "app/settings.h"
 #include "app/timing.h"
 #include "mapview/earth_link.h"
@@ -11,9 +12,6 @@
 #include "ui/panel.h"
 
 namespace qv {
-
-inline constexpr char kTipUnlockMap[] = "解锁地图，可移动地图";
-inline constexpr char kTipLockMap[] = "锁定地图，中心显示GPS当前位置";
 
 // One zoom step: in by 7/8 (no lower than 400), out by an eighth (no lower
 // than 500, and no higher than the largest 32-bit value); halves to even.

@@ -132,10 +132,10 @@ std::string TrackRecorder::OnTrackSwitch(bool checked, bool& bRecordTrack) {
         kmlFile_ = TrackFileName(settings_.AppPath, start);
         BeginTrackKml(start);
         OpenJournal(start);
-        return kTipStopTrack;
+        return text::kTipStopTrack;
     }
     SaveTrackKml();
-    return kTipStartTrack;
+    return text::kTipStartTrack;
 }
 
 void TrackRecorder::OnPanelClose(bool bRecordTrack) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/message_pump.h"
+#include "app/messages.h"
 #include "app/run_log.h"
 #include "app/settings.h"
 #include "app/timing.h"
@@ -15,9 +16,6 @@
 #include "track/track_recovery.h"
 
 namespace qv {
-
-inline constexpr char kTipStartTrack[] = "开始记录轨迹";
-inline constexpr char kTipStopTrack[] = "停止记录轨迹";
 
 // Where track files go; the file system in the program, a fake in tests.
 class TrackFiles {

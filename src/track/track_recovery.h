@@ -14,9 +14,6 @@
 namespace qv {
 
 inline constexpr char kRecoverySuffix[] = ".recovering";
-inline constexpr char kRecoveredText[] = "已恢复上次未保存的轨迹：";
-inline constexpr char kSavedElsewhereText[] = "轨迹无法保存到程序目录，已保存到：";
-inline constexpr char kNoticeTitle[] = "提示";
 
 // Where tracks go: the program's folder, else the user's local application
 // data (…\Quorvane\), else their Documents. Each ends in a separator; a place

@@ -3,7 +3,7 @@
 #include <commctrl.h>
 
 #include "app/text_codec.h"
-#include "gps/gps_texts.h"
+#include "app/messages.h"
 #include "gps/state_icons.h"
 #include "ui/about_box_win32.h"
 #include "ui/button_pictures.h"
@@ -61,7 +61,7 @@ MainWindow::MainWindow(HINSTANCE instance, const PanelServices& services)
       twips_(TwipsPerPixel::OfScreen()),
       marker_(instance, services.windows, pump_),
       panel_(*this, services.windows, services.sleeper, services.log),
-      status_(*this, gps_text::kStateInitial),
+      status_(*this, text::kStateInitial),
       views_(services.settings, services.earth, panel_.state(), pump_, services.sleeper, marker_,
              [this] { ParkFocus(); }),
       track_(services.settings, services.earth, trackFiles_, services.clock),
@@ -109,7 +109,7 @@ bool MainWindow::Open(const std::vector<std::string>& recovered) {
     if (!recovered.empty()) {
         std::string names;
         for (const std::string& path : recovered) names += (names.empty() ? "" : "，") + BaseName(path);
-        status_.Set(StatusSource::track, kRecoveredText + names);
+        status_.Set(StatusSource::track, text::Fill(text::kRecovered, names));
     }
     panel_.OnLoad();
     SetTimer(hwnd_, kReceiverTimer, 1000, nullptr);
@@ -326,9 +326,9 @@ void MainWindow::OnCreate() {
     const Label labels[] = {
         {PanelControl::lblLongitude, kLongitude, L"E", 3480, 15, 2160, 375, kYellowText, nullptr},
         {PanelControl::lblLatitude, kLatitude, L"N", 3480, 375, 2160, 375, kYellowText, nullptr},
-        {PanelControl::lblSpeed, kSpeed, L"km/h", 5640, 15, 1920, 375, kYellowText, "速度"},
-        {PanelControl::lblAzimuth, kAzimuth, L"GPS精度", 5640, 375, 1920, 375, kYellowText, "GPS精度"},
-        {PanelControl::lblHigh, kHigh, L"m", 7560, 15, 1200, 375, kCyanText, "高程"},
+        {PanelControl::lblSpeed, kSpeed, L"km/h", 5640, 15, 1920, 375, kYellowText, text::kTipSpeed},
+        {PanelControl::lblAzimuth, kAzimuth, L"GPS精度", 5640, 375, 1920, 375, kYellowText, text::kTipPrecision},
+        {PanelControl::lblHigh, kHigh, L"m", 7560, 15, 1200, 375, kCyanText, text::kTipAltitude},
         {PanelControl::lblTime, kTime, L"00:00:00", 7560, 375, 1200, 375, kCyanText, nullptr},
     };
     for (const Label& l : labels) {
@@ -341,7 +341,7 @@ void MainWindow::OnCreate() {
     }
 
     // The status text lies over the six labels while it is shown.
-    HWND state = CreateChild(L"EDIT", Utf8ToWide(gps_text::kStateInitial).c_str(),
+    HWND state = CreateChild(L"EDIT", Utf8ToWide(text::kStateInitial).c_str(),
                              ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL, kState, 3480, 15, 5280, 750);
     SendMessageW(state, WM_SETFONT, reinterpret_cast<WPARAM>(stateFont_.get()), FALSE);
     SetWindowPos(state, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
@@ -355,7 +355,7 @@ void MainWindow::OnCreate() {
     trackSwitch_ = CreateChild(L"BUTTON", L"", WS_VISIBLE | BS_AUTOCHECKBOX | BS_PUSHLIKE | BS_BITMAP, kTrack, 2355,
                                375, 375, 375);
     SendMessageW(trackSwitch_, BM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(trackPicture_.get()));
-    AddTooltip(trackSwitch_, kTipStartTrack);
+    AddTooltip(trackSwitch_, text::kTipStartTrack);
     // A test hook nobody sees: while checked, each tick also runs the track simulation.
     testSwitch_ = CreateChild(L"BUTTON", L"", BS_AUTOCHECKBOX, kTest, 600, 240, 255, 255);
 
@@ -367,18 +367,18 @@ void MainWindow::OnCreate() {
 
     // The view controls, in two rows.
     CreatePictureButton(kHeadingUp, BS_AUTORADIOBUTTON | BS_PUSHLIKE | WS_GROUP, 1620, 15, DrawHeadingUpPicture(),
-                        "路随车转(前方向上)");
-    CreatePictureButton(kNorthUp, BS_AUTORADIOBUTTON | BS_PUSHLIKE, 1980, 15, DrawNorthUpPicture(), "上北下南");
-    CreatePictureButton(kFlat, BS_AUTORADIOBUTTON | BS_PUSHLIKE | WS_GROUP, 1620, 390, Draw2DPicture(), "2D(平面)");
-    CreatePictureButton(kTilted, BS_AUTORADIOBUTTON | BS_PUSHLIKE, 1980, 390, Draw3DPicture(), "3D(立体)");
+                        text::kTipHeadingUp);
+    CreatePictureButton(kNorthUp, BS_AUTORADIOBUTTON | BS_PUSHLIKE, 1980, 15, DrawNorthUpPicture(), text::kTipNorthUp);
+    CreatePictureButton(kFlat, BS_AUTORADIOBUTTON | BS_PUSHLIKE | WS_GROUP, 1620, 390, Draw2DPicture(), text::kTip2D);
+    CreatePictureButton(kTilted, BS_AUTORADIOBUTTON | BS_PUSHLIKE, 1980, 390, Draw3DPicture(), text::kTip3D);
     SendMessageW(buttons_[kNorthUp], BM_SETCHECK, BST_CHECKED, 0);
     SendMessageW(buttons_[kFlat], BM_SETCHECK, BST_CHECKED, 0);
-    CreatePictureButton(kFollow, BS_AUTOCHECKBOX | BS_PUSHLIKE | WS_GROUP, 2355, 15, DrawCarPicture(), kTipUnlockMap);
+    CreatePictureButton(kFollow, BS_AUTOCHECKBOX | BS_PUSHLIKE | WS_GROUP, 2355, 15, DrawCarPicture(), text::kTipUnlockMap);
     SendMessageW(buttons_[kFollow], BM_SETCHECK, BST_CHECKED, 0);
-    CreatePictureButton(kPicker, BS_PUSHBUTTON, 2730, 15, DrawCrossHairPicture(), "获取窗口名称");
-    CreatePictureButton(kTool, BS_PUSHBUTTON, 2730, 375, DrawSpannerPicture(), "地点管理");  // does nothing
-    CreatePictureButton(kZoomIn, BS_PUSHBUTTON, 3120, 15, DrawZoomPicture(true), "放大地图");
-    CreatePictureButton(kZoomOut, BS_PUSHBUTTON, 3105, 375, DrawZoomPicture(false), "缩小地图");
+    CreatePictureButton(kPicker, BS_PUSHBUTTON, 2730, 15, DrawCrossHairPicture(), text::kTipPicker);
+    CreatePictureButton(kTool, BS_PUSHBUTTON, 2730, 375, DrawSpannerPicture(), text::kTipTool);  // does nothing
+    CreatePictureButton(kZoomIn, BS_PUSHBUTTON, 3120, 15, DrawZoomPicture(true), text::kTipZoomIn);
+    CreatePictureButton(kZoomOut, BS_PUSHBUTTON, 3105, 375, DrawZoomPicture(false), text::kTipZoomOut);
 
     HWND quit = CreateChild(L"BUTTON", L"X", WS_VISIBLE | BS_PUSHBUTTON, kQuit, 8760, 15, 375, 375);
     SendMessageW(quit, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
@@ -386,7 +386,7 @@ void MainWindow::OnCreate() {
     // The focus box lies under the 2D button, which hides it.
     SetWindowPos(focusBox_, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 
-    const char* stateTips[] = {gps_text::kTipNoReceiver, gps_text::kTipWeakSignal, gps_text::kTipReceiverOk};
+    const char* stateTips[] = {text::kTipNoReceiver, text::kTipWeakSignal, text::kTipReceiverOk};
     const PanelControl stateImages[] = {PanelControl::imgGPS0, PanelControl::imgGPS1, PanelControl::imgGPS2};
     for (int i = 0; i < 3; ++i) {
         stateIcons_[i] = GdiObject<HBITMAP>(MakeBitmap(DrawStateIcon(i)));
@@ -449,7 +449,7 @@ void MainWindow::OnAnyClick() { status_.Clear(StatusSource::track); }
 
 void MainWindow::OnSavedElsewhere(const std::string& path) {
     if (closing_) savedWhileClosing_.push_back(path);
-    else status_.Set(StatusSource::track, kSavedElsewhereText + path);
+    else status_.Set(StatusSource::track, text::Fill(text::kSavedElsewhere, path));
 }
 
 void MainWindow::OnClose() {
@@ -461,9 +461,10 @@ void MainWindow::OnClose() {
     // A recording in progress is kept, under the name it started with, and where it went is said.
     track_.OnPanelClose(panel_.state().bRecordTrack);
     if (!savedWhileClosing_.empty()) {
-        std::string text = kSavedElsewhereText;
-        for (size_t i = 0; i < savedWhileClosing_.size(); ++i) text += (i ? "\n" : "") + savedWhileClosing_[i];
-        MessageBoxW(hwnd_, Utf8ToWide(text).c_str(), Utf8ToWide(kNoticeTitle).c_str(), MB_OK | MB_ICONWARNING);
+        std::string paths;
+        for (size_t i = 0; i < savedWhileClosing_.size(); ++i) paths += (i ? "\n" : "") + savedWhileClosing_[i];
+        MessageBoxW(hwnd_, Utf8ToWide(text::Fill(text::kSavedElsewhere, paths)).c_str(),
+                    Utf8ToWide(text::kNoticeTitle).c_str(), MB_OK | MB_ICONWARNING);
     }
     panel_.state().bZooming = false;  // a zoom loop that is running ends with the window
     link_.CloseGPS();

@@ -99,7 +99,7 @@ TEST_F(SessionFixture, AReadyEarthIsFollowedAtOnceWithoutAWaitingText) {
 TEST_F(SessionFixture, AStartingEarthIsAskedEveryQuarterSecondUntilReady) {
     App().notReadyPolls = 20;  // five seconds of starting
     session.Begin();
-    EXPECT_EQ(statuses, (std::vector<std::string>{kEarthWaitingText}));
+    EXPECT_EQ(statuses, (std::vector<std::string>{text::kEarthWaiting}));
     EXPECT_FALSE(link.ready);
     Run(4750);
     EXPECT_EQ(Count("IsInitialized"), 20);
@@ -141,7 +141,7 @@ TEST_F(SessionFixture, ALostEarthIsDroppedAndReconnectedEveryFiveSeconds) {
     EXPECT_FALSE(link.app || link.control || link.camera || link.ready || link.bGotMapWnd);
     EXPECT_EQ(link.hGEMap, 0);
     EXPECT_EQ(parked, 1);
-    EXPECT_EQ(statuses.back(), kEarthReconnectingText);
+    EXPECT_EQ(statuses.back(), text::kEarthReconnecting);
     EXPECT_EQ(connector.connects, 2);  // the first new attempt goes out at once
     Run(4750);
     EXPECT_EQ(connector.connects, 2);
