@@ -11,7 +11,8 @@ int32_t Round(double v) { return static_cast<int32_t>(std::nearbyint(v)); }
 
 }  // namespace
 
-std::array<Point, 6> ArrowheadPath(bool north, double azimuth, int32_t width, int32_t height) {
+std::array<Point, 6> ArrowheadPath(bool north, double azimuth, int32_t width, int32_t height, double scale) {
+    if (!(scale >= 1.0) || scale > 16) scale = 1.0;
     const Point c{Round(width / 2.0), Round(height / 2.0)};
     auto at = [&](double degrees, double length) {
         double rad = degrees * kPi / 180;
@@ -19,13 +20,14 @@ std::array<Point, 6> ArrowheadPath(bool north, double azimuth, int32_t width, in
     };
     Point tip, left, right;
     if (north && std::isfinite(azimuth)) {
-        tip = at(azimuth, 10);
-        left = at(azimuth - 135, 8);
-        right = at(azimuth + 135, 8);
+        tip = at(azimuth, 10 * scale);
+        left = at(azimuth - 135, 8 * scale);
+        right = at(azimuth + 135, 8 * scale);
     } else {
-        tip = {c.x, c.y - 10};
-        left = {c.x - 5, c.y + 5};
-        right = {c.x + 5, c.y + 5};
+        const int32_t ten = Round(10 * scale), five = Round(5 * scale);
+        tip = {c.x, c.y - ten};
+        left = {c.x - five, c.y + five};
+        right = {c.x + five, c.y + five};
     }
     return {tip, left, c, right, tip, c};
 }

@@ -13,6 +13,7 @@ struct Point {
 // The points the pen visits in a client area of width x height pixels: tip,
 // left rear corner, centre, right rear corner, tip, centre. North-up turns the
 // figure by `azimuth` degrees clockwise; otherwise it points straight up.
-std::array<Point, 6> ArrowheadPath(bool north, double azimuth, int32_t width, int32_t height);
+// `scale` is the display's (1 at 96 dpi, 2 at 192): the figure grows with its window.
+std::array<Point, 6> ArrowheadPath(bool north, double azimuth, int32_t width, int32_t height, double scale = 1.0);
 
 }  // namespace qv

@@ -1,5 +1,6 @@
 #include "marker/marker_window_win32.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "mapview/window_api_win32.h"
@@ -112,9 +113,11 @@ void MarkerWindow::DrawCar(bool letEventsRun) {
     if (letEventsRun) pump_.ProcessPending();  // the marker may move or turn meanwhile; the figure uses the new values
     int32_t w = 0, h = 0;
     if (hwnd_ == window && dc.get() && GetClientSize(windows_, FromHwnd(window), w, h)) {
-        GdiObject<HPEN> pen(CreatePen(PS_SOLID, 5, RGB(255, 0, 0)));
+        // The window is sized in twips; the figure and its pen grow with it.
+        double scale = 15.0 / windows_.TwipsPerPixelX();
+        GdiObject<HPEN> pen(CreatePen(PS_SOLID, static_cast<int>(std::lround(5 * std::max(1.0, scale))), RGB(255, 0, 0)));
         Selection use(dc.get(), pen.get());
-        auto path = ArrowheadPath(north_, azimuth_, w, h);
+        auto path = ArrowheadPath(north_, azimuth_, w, h, scale);
         MoveToEx(dc.get(), path[0].x, path[0].y, nullptr);
         for (size_t i = 1; i < path.size(); ++i) LineTo(dc.get(), path[i].x, path[i].y);
     }

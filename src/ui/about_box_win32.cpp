@@ -2,6 +2,7 @@
 
 #include <shellapi.h>
 
+#include <cmath>
 #include <vector>
 
 #include "app/text_codec.h"
@@ -203,26 +204,28 @@ void ShowAboutBox(HINSTANCE instance, HWND owner) {
     box.Run(owner);
 }
 
-HBITMAP MakeLogoBitmap() {
+HBITMAP MakeLogoBitmap(int dpi) {
+    const double k = dpi > 96 ? dpi / 96.0 : 1.0;
+    auto at = [k](int v) { return static_cast<int>(std::lround(v * k)); };
     HDC screen = GetDC(nullptr);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, 102, 46);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, at(102), at(46));
     {
         MemoryDc dc(screen);
         Selection useBitmap(dc.get(), bitmap);
-        RECT all{0, 0, 102, 46};
+        RECT all{0, 0, at(102), at(46)};
         GdiObject<HBRUSH> navy(CreateSolidBrush(RGB(16, 40, 72)));
         FillRect(dc.get(), &all, navy.get());
-        GdiObject<HPEN> road(CreatePen(PS_SOLID, 2, RGB(255, 255, 0)));
+        GdiObject<HPEN> road(CreatePen(PS_SOLID, at(2), RGB(255, 255, 0)));
         {
             Selection use(dc.get(), road.get());
-            POINT pts[] = {{4, 42}, {30, 34}, {60, 38}, {98, 30}};
+            POINT pts[] = {{at(4), at(42)}, {at(30), at(34)}, {at(60), at(38)}, {at(98), at(30)}};
             Polyline(dc.get(), pts, 4);
         }
-        GdiObject<HFONT> font(Font(L"Times New Roman", 14, FW_BOLD));
+        GdiObject<HFONT> font(Font(L"Times New Roman", 14, FW_BOLD));  // points: it follows the dpi itself
         Selection useFont(dc.get(), font.get());
         SetBkMode(dc.get(), TRANSPARENT);
         SetTextColor(dc.get(), RGB(255, 255, 255));
-        TextOutW(dc.get(), 6, 4, L"Quorvane", 8);
+        TextOutW(dc.get(), at(6), at(4), L"Quorvane", 8);
     }
     ReleaseDC(nullptr, screen);
     return bitmap;

@@ -15,6 +15,7 @@ std::string ProgramVersionText();
 void ShowAboutBox(HINSTANCE instance, HWND owner);
 
 // The panel's logo, 102 x 46 pixels.
-HBITMAP MakeLogoBitmap();
+// The panel's logo, 102 x 46 pixels at 96 dpi and in proportion above.
+HBITMAP MakeLogoBitmap(int dpi = 96);
 
 }  // namespace qv

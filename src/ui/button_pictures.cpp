@@ -135,4 +135,19 @@ StateIcon DrawSpannerPicture() {
     return c.px;
 }
 
+int PictureSize(int dpi) {
+    if (dpi <= 96) return kStateIconSize;
+    return (kStateIconSize * dpi + 48) / 96;
+}
+
+std::vector<uint32_t> ScalePicture(const StateIcon& picture, int size) {
+    if (size < 1) size = 1;
+    std::vector<uint32_t> out(static_cast<size_t>(size) * size);
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x)
+            out[static_cast<size_t>(y) * size + x] =
+                picture[static_cast<size_t>(y * kStateIconSize / size) * kStateIconSize + x * kStateIconSize / size];
+    return out;
+}
+
 }  // namespace qv

@@ -1,8 +1,16 @@
 #pragma once
 // The 20 x 20 pictures of the panel's picture buttons, on light grey.
+#include <vector>
+
 #include "gps/state_icons.h"
 
 namespace qv {
+
+// The side of a picture on a display of `dpi` pixels per inch: 20 at 96, in proportion above.
+int PictureSize(int dpi);
+// A picture at `size` x `size` pixels, each pixel taken from the nearest one
+// of the 20 x 20: sharp edges at any scaling, and whole at 200 %.
+std::vector<uint32_t> ScalePicture(const StateIcon& picture, int size);
 
 StateIcon DrawTrackPicture();      // chkTrack: a dotted track with an arrowhead
 StateIcon DrawCarPicture();        // chkGPS: a car

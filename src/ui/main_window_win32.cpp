@@ -26,11 +26,14 @@ constexpr COLORREF kCyanText = RGB(0, 255, 255);
 
 COLORREF FromRgb(uint32_t rgb) { return RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF); }
 
-HBITMAP MakeBitmap(const StateIcon& icon) {
+// A picture at the display's scaling.
+HBITMAP MakeBitmap(const StateIcon& icon, int dpi) {
+    int size = PictureSize(dpi);
+    std::vector<uint32_t> pixels = ScalePicture(icon, size);
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = kStateIconSize;
-    info.bmiHeader.biHeight = -kStateIconSize;  // top-down rows
+    info.bmiHeader.biWidth = size;
+    info.bmiHeader.biHeight = -size;  // top-down rows
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
@@ -38,7 +41,7 @@ HBITMAP MakeBitmap(const StateIcon& icon) {
     HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     if (bitmap && bits) {
         auto* out = static_cast<uint32_t*>(bits);
-        for (size_t i = 0; i < icon.size(); ++i) out[i] = icon[i];  // 0x00RRGGBB is BGRA in memory
+        for (size_t i = 0; i < pixels.size(); ++i) out[i] = pixels[i];  // 0x00RRGGBB is BGRA in memory
     }
     return bitmap;
 }
@@ -147,6 +150,8 @@ double MainWindow::TopTwips() {
 
 int32_t MainWindow::Handle() { return FromHwnd(hwnd_); }
 
+int MainWindow::Dpi() const { return static_cast<int>(std::lround(1440.0 / twips_.x)); }
+
 void MainWindow::SetText(PanelControl control, std::string_view utf8) {
     auto it = controls_.find(control);
     if (it != controls_.end()) SetWindowTextW(it->second, Utf8ToWide(utf8).c_str());
@@ -173,7 +178,7 @@ void MainWindow::ParkFocus() {
 HWND MainWindow::CreatePictureButton(int id, DWORD kind, double left, double top, const StateIcon& picture,
                                      const char* tip) {
     HWND button = CreateChild(L"BUTTON", L"", WS_VISIBLE | kind | BS_BITMAP, id, left, top, 375, 375);
-    pictures_.emplace_back(MakeBitmap(picture));
+    pictures_.emplace_back(MakeBitmap(picture, Dpi()));
     SendMessageW(button, BM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(pictures_.back().get()));
     if (tip) AddTooltip(button, tip);
     SetWindowSubclass(button, ButtonProc, static_cast<UINT_PTR>(id), reinterpret_cast<DWORD_PTR>(this));
@@ -351,7 +356,7 @@ void MainWindow::OnCreate() {
     // The focus parking place: first in the tab order, its text means nothing.
     focusBox_ = CreateChild(L"EDIT", L"", WS_VISIBLE | WS_TABSTOP, kFocus, 1680, 480, 255, 285);
 
-    trackPicture_ = GdiObject<HBITMAP>(MakeBitmap(DrawTrackPicture()));
+    trackPicture_ = GdiObject<HBITMAP>(MakeBitmap(DrawTrackPicture(), Dpi()));
     trackSwitch_ = CreateChild(L"BUTTON", L"", WS_VISIBLE | BS_AUTOCHECKBOX | BS_PUSHLIKE | BS_BITMAP, kTrack, 2355,
                                375, 375, 375);
     SendMessageW(trackSwitch_, BM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(trackPicture_.get()));
@@ -360,7 +365,7 @@ void MainWindow::OnCreate() {
     testSwitch_ = CreateChild(L"BUTTON", L"", BS_AUTOCHECKBOX, kTest, 600, 240, 255, 255);
 
     // The logo; a double click opens the about box.
-    logo_ = GdiObject<HBITMAP>(MakeLogoBitmap());
+    logo_ = GdiObject<HBITMAP>(MakeLogoBitmap(Dpi()));
     HWND logo = CreateChild(L"STATIC", nullptr, WS_VISIBLE | SS_BITMAP | SS_CENTERIMAGE | SS_NOTIFY, kAbout, 15, 15,
                             1590, 750);
     SendMessageW(logo, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(logo_.get()));
@@ -381,7 +386,8 @@ void MainWindow::OnCreate() {
     CreatePictureButton(kZoomOut, BS_PUSHBUTTON, 3105, 375, DrawZoomPicture(false), text::kTipZoomOut);
 
     HWND quit = CreateChild(L"BUTTON", L"X", WS_VISIBLE | BS_PUSHBUTTON, kQuit, 8760, 15, 375, 375);
-    SendMessageW(quit, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
+    quitFont_ = GdiObject<HFONT>(MakeFont(L"MS Sans Serif", 8));  // in points: it follows the display's scaling
+    SendMessageW(quit, WM_SETFONT, reinterpret_cast<WPARAM>(quitFont_.get()), FALSE);
 
     // The focus box lies under the 2D button, which hides it.
     SetWindowPos(focusBox_, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
@@ -389,7 +395,7 @@ void MainWindow::OnCreate() {
     const char* stateTips[] = {text::kTipNoReceiver, text::kTipWeakSignal, text::kTipReceiverOk};
     const PanelControl stateImages[] = {PanelControl::imgGPS0, PanelControl::imgGPS1, PanelControl::imgGPS2};
     for (int i = 0; i < 3; ++i) {
-        stateIcons_[i] = GdiObject<HBITMAP>(MakeBitmap(DrawStateIcon(i)));
+        stateIcons_[i] = GdiObject<HBITMAP>(MakeBitmap(DrawStateIcon(i), Dpi()));
         HWND image = CreateChild(L"STATIC", nullptr, (i == 0 ? WS_VISIBLE : 0) | SS_BITMAP | SS_CENTERIMAGE | SS_NOTIFY,
                                  kGpsImage0 + i, 8760, 390, 360, 360);
         SendMessageW(image, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(stateIcons_[i].get()));

@@ -84,6 +84,7 @@ private:
     void OnButtonPress(int id);
     void OnButtonRelease(int id);
     void ParkFocus();
+    int Dpi() const;  // the display's pixels per inch, which the layout and pictures follow
     static LRESULT CALLBACK ButtonProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                                        DWORD_PTR self);
     HWND CreatePictureButton(int id, DWORD kind, double left, double top, const StateIcon& picture,
@@ -123,6 +124,7 @@ private:
     std::map<HWND, COLORREF> textColours_;
     GdiObject<HFONT> labelFont_;
     GdiObject<HFONT> stateFont_;
+    GdiObject<HFONT> quitFont_;
     GdiObject<HBITMAP> stateIcons_[3];
     GdiObject<HBITMAP> trackPicture_;
     GdiObject<HBITMAP> logo_;

@@ -23,8 +23,9 @@ struct TwipsPerPixel {
     // Half a pixel goes to the even neighbour.
     int PixelsX(double twips) const { return static_cast<int>(std::nearbyint(twips / x)); }
     int PixelsY(double twips) const { return static_cast<int>(std::nearbyint(twips / y)); }
+    // Both edges from twips, so controls that meet in twips meet in pixels at any scaling.
     RECT Pixels(double left, double top, double width, double height) const {
-        return {PixelsX(left), PixelsY(top), PixelsX(left) + PixelsX(width), PixelsY(top) + PixelsY(height)};
+        return {PixelsX(left), PixelsY(top), PixelsX(left + width), PixelsY(top + height)};
     }
 };
 

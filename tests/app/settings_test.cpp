@@ -220,3 +220,29 @@ TEST(LoadSettings, HugeFileGivesItsValues) {
 
 }  // namespace
 }  // namespace qv
+
+namespace qv {
+namespace {
+
+// The Config.ini a release ships: every key the program reads, with its default or a typical value.
+TEST(ShippedConfig, NamesEveryKeyTheProgramReadsWithUsableValues) {
+    const std::string file = std::string(QV_SOURCE_DIR) + "/res/Config.ini";
+    PortableProfileReader reader;
+    for (const SettingEntry& entry : SettingsTable())
+        EXPECT_NE(reader.ReadString(file, entry.section, entry.key, "\x01missing", kSettingBufferSize), "\x01missing")
+            << entry.section << " " << entry.key;
+    AppSettings s;
+    LoadSettingsFrom(s, "C:\\Quorvane", file, reader);
+    EXPECT_EQ(s.EyeHigh, 5000);
+    EXPECT_EQ(s.GpsPort, 0);  // looks for the receiver itself
+    EXPECT_EQ(s.GpsSetting, "");
+    EXPECT_EQ(s.TimeZone, 8);
+    EXPECT_EQ(s.GpsTalkers, "GP");
+    EXPECT_FALSE(s.OpenAtStart);
+    EXPECT_EQ(s.TrackTempFile, "");
+    EXPECT_EQ(s.PrecisionInTrack, 0.0005);
+    EXPECT_TRUE(s.WriteLog);
+}
+
+}  // namespace
+}  // namespace qv

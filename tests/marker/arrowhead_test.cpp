@@ -62,5 +62,17 @@ TEST(Arrowhead, AnyAngleStaysInsideTheWindow) {
     }
 }
 
+TEST(Arrowhead, TheFigureGrowsWithTheDisplaysScaling) {
+    // At 192 dpi the window is 64 x 66 pixels and the figure twice as large, about the same centre.
+    const Point c{32, 33};
+    for (double a : {0.0, 45.0, 90.0, -135.5}) {
+        Path p = ArrowheadPath(true, a, 64, 66, 2.0);
+        EXPECT_EQ(p[0], Independent(c, a, 20)) << a;
+        EXPECT_EQ(p[1], Independent(c, a - 135, 16)) << a;
+    }
+    EXPECT_EQ(ArrowheadPath(false, 0, 64, 66, 2.0), (Path{Point{32, 13}, Point{22, 43}, c, Point{42, 43}, Point{32, 13}, c}));
+    EXPECT_EQ(ArrowheadPath(false, 0, 32, 33, 0.5), ArrowheadPath(false, 0, 32, 33));  // never smaller than at 96 dpi
+}
+
 }  // namespace
 }  // namespace qv

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "app/file_io.h"
+#include "ui/button_pictures.h"
 #include "ui/panel.h"
 #include "support/fakes.h"
 #include "support/temp_dir.h"
@@ -80,6 +81,20 @@ TEST_F(PanelFixture, OddScreensStillCentre) {
     // 3112.5 twips is pixel 207.5, which goes to the even 208.
     EXPECT_EQ(window.leftPx, 208);
     EXPECT_NE(Log().find("at : 0,3120\r\n"), std::string::npos);
+}
+
+TEST(Pictures, AreScaledWithTheDisplayPixelForPixel) {
+    EXPECT_EQ(PictureSize(96), 20);
+    EXPECT_EQ(PictureSize(120), 25);
+    EXPECT_EQ(PictureSize(144), 30);
+    EXPECT_EQ(PictureSize(192), 40);
+    EXPECT_EQ(PictureSize(72), 20);  // never below its own size
+    StateIcon picture = DrawStateIcon(2);
+    std::vector<uint32_t> twice = ScalePicture(picture, 40);
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 40; ++x) ASSERT_EQ(twice[y * 40 + x], picture[(y / 2) * 20 + x / 2]) << x << "," << y;
+    std::vector<uint32_t> same = ScalePicture(picture, 20);
+    EXPECT_TRUE(std::equal(same.begin(), same.end(), picture.begin()));
 }
 
 }  // namespace

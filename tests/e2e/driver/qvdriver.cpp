@@ -162,6 +162,22 @@ int Controls(const std::wstring& title) {
     return 0;
 }
 
+// Every child's id, its rectangle on the screen, and whether it is shown.
+int Layout(const std::wstring& title) {
+    std::vector<HWND> found = Titled(title);
+    if (found.empty()) return 1;
+    for (HWND c : Children(found.front())) {
+        if (GetParent(c) != found.front()) continue;
+        RECT r{};
+        GetWindowRect(c, &r);
+        char b[120];
+        std::snprintf(b, sizeof b, "%d %ld %ld %ld %ld %d\n", GetDlgCtrlID(c), r.left, r.top, r.right, r.bottom,
+                      IsWindowVisible(c) ? 1 : 0);
+        Print(b);
+    }
+    return 0;
+}
+
 int DoubleClick(const std::wstring& title, int id) {
     for (HWND w : Titled(title)) {
         HWND c = GetDlgItem(w, id);
@@ -364,6 +380,7 @@ int wmain(int argc, wchar_t** argv) {
     if (a.size() == 2 && a[0] == L"info") return Info(a[1]);
     if (a.size() == 2 && a[0] == L"close") return Close(a[1]);
     if (a.size() == 2 && a[0] == L"controls") return Controls(a[1]);
+    if (a.size() == 2 && a[0] == L"layout") return Layout(a[1]);
     if (a.size() == 3 && a[0] == L"dblclick") return DoubleClick(a[1], _wtoi(a[2].c_str()));
     if (a.size() == 3 && a[0] == L"click") return Click(a[1], _wtoi(a[2].c_str()));
     if (a.size() == 3 && a[0] == L"checked") return Checked(a[1], _wtoi(a[2].c_str()));
