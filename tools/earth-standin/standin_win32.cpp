@@ -603,14 +603,31 @@ void DrawMap(HWND hwnd, HDC target) {
     if (g_server.track.size() >= 2) {
         GdiObject<HPEN> trackPen(CreatePen(PS_SOLID, 3, RGB(255, 255, 0)));
         Selection usePen(dc.get(), trackPen.get());
-        std::vector<POINT> pts;
+        // Only the stretches that cross the view are drawn: a long track is mostly off the map.
+        std::vector<POINT> pts, run;
         for (const GeoPoint& g : g_server.track) {
             double x, y;
             p.ToScreen(g, x, y);
             pts.push_back({static_cast<LONG>(std::lround(std::clamp(x, -1e6, 1e6))),
                            static_cast<LONG>(std::lround(std::clamp(y, -1e6, 1e6)))});
         }
-        Polyline(dc.get(), pts.data(), static_cast<int>(pts.size()));
+        auto crosses = [&](const POINT& a, const POINT& b) {
+            return std::max(a.x, b.x) >= -10 && std::min(a.x, b.x) <= w + 10 && std::max(a.y, b.y) >= -10 &&
+                   std::min(a.y, b.y) <= h + 10;
+        };
+        auto draw = [&] {
+            if (run.size() >= 2) Polyline(dc.get(), run.data(), static_cast<int>(run.size()));
+            run.clear();
+        };
+        for (size_t i = 1; i < pts.size(); ++i) {
+            if (!crosses(pts[i - 1], pts[i])) {
+                draw();
+                continue;
+            }
+            if (run.empty()) run.push_back(pts[i - 1]);
+            run.push_back(pts[i]);
+        }
+        draw();
     }
     {
         // The view's centre, where the program's marker belongs.
