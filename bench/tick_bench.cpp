@@ -13,8 +13,8 @@
 
 #include "gps/line_splitter.h"
 #include "gps/nmea.h"
-#include "app/file_io.h"
-#include "mapview/fix_cycle.h"
+#include "base/file_io.h"
+#include "app/fix_cycle.h"
 #include "track/track_recovery.h"
 
 namespace {
@@ -115,7 +115,8 @@ int main() {
     qv::PanelState view;
     view.bLockMap = view.bNorthUp = true;
     NoFiles files;
-    qv::TrackRecorder track(settings, earth, files, clock);
+    qv::NoTrackMap map;
+    qv::TrackRecorder track(settings, map, files, clock);
     Marker marker;
     Windows windows;
     qv::FixCycle cycle(settings, fix, port, panel, clock, earth, view, track, marker, windows);

@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <string>
 
-#include "app/file_io.h"
+#include "base/file_io.h"
 #include "track/track_recorder.h"
 
 namespace {
@@ -29,10 +29,10 @@ int main() {
     qv::AppSettings settings;
     settings.AppPath = folder.string() + "/";
     settings.TrackTempFile = (folder / "temp.kml").string();
-    qv::EarthLink earth;
+    qv::NoTrackMap map;
     qv::DiskTrackFiles files;
     FixedClock clock;
-    qv::TrackRecorder recorder(settings, earth, files, clock);
+    qv::TrackRecorder recorder(settings, map, files, clock);
     recorder.BeginTrackKml();
 
     const int kMarks[] = {1000, 10000, 100000};

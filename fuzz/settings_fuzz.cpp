@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "app/profile.h"
-#include "app/settings.h"
+#include "base/profile.h"
+#include "base/settings.h"
 
 namespace {
 

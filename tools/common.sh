@@ -22,6 +22,13 @@ build_all() {
   build_windows
 }
 
+# The unit tests and the fuzzers built by clang with AddressSanitizer and UndefinedBehaviorSanitizer.
+build_sanitized() {
+  mkdir -p "$BUILD/fuzz"
+  CC=clang CXX=clang++ cmake -S "$ROOT" -B "$BUILD/fuzz" -DQV_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null &&
+    cmake --build "$BUILD/fuzz" -j "$JOBS" >"$BUILD/fuzz/build.log" 2>&1 || { tail -40 "$BUILD/fuzz/build.log"; return 1; }
+}
+
 # One Wine prefix for a whole run, initialised once.
 wine_prefix() {
   export WINEPREFIX=$1

@@ -5,12 +5,13 @@
 
 #include <string>
 
+#include "app/fix_cycle.h"
 #include "app/startup.h"
-#include "app/message_pump_win32.h"
-#include "app/text_codec.h"
-#include "mapview/earth_install_win32.h"
-#include "mapview/earth_win32.h"
-#include "mapview/window_api_win32.h"
+#include "base/message_pump_win32.h"
+#include "base/text_codec.h"
+#include "earth/earth_install_win32.h"
+#include "earth/earth_win32.h"
+#include "earth/window_api_win32.h"
 #include "ui/main_window_win32.h"
 
 namespace qv {
@@ -84,6 +85,11 @@ public:
                                    LoadSettings(settings_, ExecutableFolder(), profile_);
                                }};
         window_ = std::make_unique<MainWindow>(instance_, services);
+        // The fix cycle drives the panel's parts every second.
+        MainWindow::Parts parts = window_->parts();
+        cycle_ = std::make_unique<FixCycle>(settings_, fix_, parts.link, parts.view, clock_, link_, parts.state,
+                                            parts.track, parts.marker, windows_);
+        window_->SetReceiverTick([this] { cycle_->UpdateFromGps(); });
         return window_->Open(recovered);
     }
 
@@ -104,6 +110,7 @@ private:
     Win32WindowApi windows_;
     Win32Sleeper sleeper_;
     std::unique_ptr<MainWindow> window_;
+    std::unique_ptr<FixCycle> cycle_;  // goes before the window whose parts it holds
 };
 
 int Run(HINSTANCE instance) {

@@ -3,14 +3,14 @@
 #include <string>
 #include <string_view>
 
-#include "app/messages.h"
-#include "app/profile.h"
-#include "app/run_log.h"
-#include "app/settings.h"
-#include "app/timing.h"
-#include "mapview/earth.h"
-#include "mapview/earth_install.h"
-#include "mapview/earth_link.h"
+#include "base/messages.h"
+#include "base/profile.h"
+#include "base/run_log.h"
+#include "base/settings.h"
+#include "base/timing.h"
+#include "earth/earth.h"
+#include "earth/earth_install.h"
+#include "earth/earth_link.h"
 #include "track/track_recorder.h"
 #include "track/track_recovery.h"
 

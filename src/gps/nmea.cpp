@@ -4,7 +4,7 @@
 #include <cmath>
 #include <optional>
 
-#include "app/number_text.h"
+#include "base/number_text.h"
 
 namespace qv {
 namespace {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/timing.h"
+#include "base/timing.h"
 #include "gps/line_splitter.h"
 #include "gps/serial_port.h"
 

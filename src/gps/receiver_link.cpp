@@ -1,16 +1,16 @@
 #include "gps/receiver_link.h"
 
-#include "app/messages.h"
+#include "base/messages.h"
 
 #include <utility>
 
 namespace qv {
 
-void ShowGPSState(int32_t state, PanelView& panel) {
+void ShowGPSState(int32_t state, StatePictures& pictures) {
     if (state < -1 || state > 1) return;
-    panel.SetVisible(PanelControl::imgGPS0, state == -1);
-    panel.SetVisible(PanelControl::imgGPS1, state == 0);
-    panel.SetVisible(PanelControl::imgGPS2, state == 1);
+    pictures.SetStatePictureVisible(0, state == -1);
+    pictures.SetStatePictureVisible(1, state == 0);
+    pictures.SetStatePictureVisible(2, state == 1);
 }
 
 ReceiverLink::ReceiverLink(Services services) : s_(std::move(services)), search_(s_.finder, s_.clock) {}
@@ -60,17 +60,7 @@ void ReceiverLink::Opened(uint64_t now) {
     s_.fix.GPSState = 0;
     ShowGPSState(s_.fix.GPSState, s_.panel);
 
-    // Start no higher than the configured eye height.
-    EarthLink& earth = s_.earth;
-    if (earth.control)
-        if (auto camera = earth.control->CurrentView(false)) earth.camera = std::move(camera);
-    if (earth.camera && earth.control) {
-        std::optional<double> range = earth.camera->Range();
-        if (!range || *range > s_.settings.EyeHigh) {
-            earth.camera->SetRange(static_cast<double>(s_.settings.EyeHigh));
-            earth.control->SetView(*earth.camera, false, 1.0);
-        }
-    }
+    if (s_.opened) s_.opened();  // the camera starts no higher than the configured eye height
     s_.fix.Pdop = -1;
     s_.status.Clear(StatusSource::link);
 }

@@ -6,22 +6,17 @@
 #include <optional>
 #include <string>
 
-#include "app/message_pump.h"
-#include "app/run_log.h"
-#include "app/settings.h"
-#include "app/timing.h"
+#include "base/message_pump.h"
+#include "base/run_log.h"
+#include "base/settings.h"
+#include "base/timing.h"
 #include "gps/gps_fix.h"
 #include "gps/port_search.h"
 #include "gps/serial_port.h"
-#include "mapview/earth_link.h"
-#include "ui/panel_view.h"
-#include "ui/status_board.h"
+#include "gps/state_pictures.h"
+#include "base/status_line.h"
 
 namespace qv {
-
-// Shows the one state picture that matches `state`: red for -1, grey for 0,
-// blue for 1; any other value leaves the pictures as they are.
-void ShowGPSState(int32_t state, PanelView& panel);
 
 // What the fix cycle reads from the receiver, and tells about what it read.
 class ReceiverInput {
@@ -46,14 +41,14 @@ public:
         AppSettings& settings;
         GpsFix& fix;
         SerialPort& port;
-        PanelView& panel;
-        StatusBoard& status;
+        StatePictures& panel;
+        StatusLine& status;
         MessagePump& pump;
-        EarthLink& earth;
         PortFinder& finder;
         const SteadyClock& clock;
         const RunLog& log;
         std::function<void()> reloadSettings;  // reads Config.ini again
+        std::function<void()> opened;          // the link is open: the camera is brought down to EyeHigh
     };
 
     enum class Phase {

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "mapview/window_api_win32.h"
+#include "earth/window_api_win32.h"
 #include "marker/arrowhead.h"
-#include "ui/gdi_win32.h"
+#include "base/gdi_win32.h"
 
 namespace qv {
 namespace {

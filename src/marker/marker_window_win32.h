@@ -3,10 +3,10 @@
 // vehicle as a red arrowhead over the map. Created on first use.
 #include <windows.h>
 
-#include "app/message_pump.h"
-#include "mapview/window_api.h"
-#include "marker/vehicle_marker.h"
-#include "ui/window_base_win32.h"
+#include "base/message_pump.h"
+#include "earth/window_api.h"
+#include "earth/vehicle_marker.h"
+#include "base/window_base_win32.h"
 
 namespace qv {
 

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/run_log.h"
+#include "base/run_log.h"
 
 namespace qv {
 

@@ -5,7 +5,7 @@
 #include <random>
 #include <utility>
 
-#include "app/file_io.h"
+#include "base/file_io.h"
 
 namespace qv {
 
@@ -53,8 +53,7 @@ bool TrackRecorder::ShowTrack() {
     // Without a temporary file there is nothing for Google Earth to open.
     if (settings_.TrackTempFile.empty()) return true;
     SaveTrackTemp();
-    // A Google Earth still starting, or gone, is shown the track once it is ready.
-    return earth_.ready && earth_.control && earth_.control->OpenFile(settings_.TrackTempFile);
+    return map_.ShowTrackFile(settings_.TrackTempFile);
 }
 
 void TrackRecorder::SaveTrackTemp() {

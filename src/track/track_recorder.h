@@ -5,17 +5,30 @@
 #include <string>
 #include <vector>
 
-#include "app/message_pump.h"
-#include "app/messages.h"
-#include "app/run_log.h"
-#include "app/settings.h"
-#include "app/timing.h"
-#include "mapview/camera_view.h"
-#include "mapview/earth_link.h"
+#include "base/message_pump.h"
+#include "base/messages.h"
+#include "base/run_log.h"
+#include "base/settings.h"
+#include "base/timing.h"
+#include "track/camera_view.h"
 #include "track/kml_document.h"
 #include "track/track_recovery.h"
 
 namespace qv {
+
+// What recording needs of the map: to show a track file on it.
+class TrackMap {
+public:
+    virtual ~TrackMap() = default;
+    // False when the map cannot show it now, or refused.
+    virtual bool ShowTrackFile(const std::string& path) = 0;
+};
+
+// A map that shows nothing: recording without Google Earth.
+class NoTrackMap final : public TrackMap {
+public:
+    bool ShowTrackFile(const std::string&) override { return false; }
+};
 
 // Where track files go; the file system in the program, a fake in tests.
 class TrackFiles {
@@ -39,14 +52,14 @@ std::string TrackFileName(const std::string& folder, const LocalDateTime& t);
 
 class TrackRecorder {
 public:
-    TrackRecorder(const AppSettings& settings, EarthLink& earth, TrackFiles& files, const LocalClock& clock)
-        : settings_(settings), earth_(earth), files_(files), clock_(clock) {}
+    TrackRecorder(const AppSettings& settings, TrackMap& map, TrackFiles& files, const LocalClock& clock)
+        : settings_(settings), map_(map), files_(files), clock_(clock) {}
 
     // True when either coordinate moved at least PrecisionInTrack from the
     // stored one; only the coordinate that moved is stored.
     bool TrackFilter(double longitude, double latitude);
     void AppendTrackPoint(double longitude, double latitude, double altitude);
-    // Writes the temporary file and has Google Earth open it; false when Google Earth refused.
+    // Writes the temporary file and has the map show it; false when the map refused.
     bool ShowTrack();
     void SaveTrackTemp();
     void SaveTrackKml();
@@ -96,7 +109,7 @@ public:
 
 private:
     const AppSettings& settings_;
-    EarthLink& earth_;
+    TrackMap& map_;
     TrackFiles& files_;
     const LocalClock& clock_;
     KmlDocument document_;

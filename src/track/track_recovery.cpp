@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "app/file_io.h"
+#include "base/file_io.h"
 #include "track/kml_document.h"
 #include "track/track_recorder.h"
 

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/run_log.h"
+#include "base/run_log.h"
 
 namespace qv {
 

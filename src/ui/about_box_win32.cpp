@@ -5,10 +5,10 @@
 #include <cmath>
 #include <vector>
 
-#include "app/text_codec.h"
-#include "ui/gdi_win32.h"
+#include "base/text_codec.h"
+#include "base/gdi_win32.h"
 #include "ui/twips_win32.h"
-#include "ui/window_base_win32.h"
+#include "base/window_base_win32.h"
 
 namespace qv {
 namespace {

@@ -2,14 +2,14 @@
 
 #include <commctrl.h>
 
-#include "app/text_codec.h"
-#include "app/messages.h"
+#include "base/text_codec.h"
+#include "base/messages.h"
 #include "gps/state_icons.h"
 #include "ui/about_box_win32.h"
 #include "ui/button_pictures.h"
 
 #include <windowsx.h>
-#include "mapview/window_api_win32.h"
+#include "earth/window_api_win32.h"
 #include "res/resource.h"
 #include "ui/control_ids.h"
 
@@ -46,14 +46,52 @@ HBITMAP MakeBitmap(const StateIcon& icon, int dpi) {
     return bitmap;
 }
 
-HFONT MakeFont(const wchar_t* face, int points, int weight = FW_NORMAL) {
+HFONT FontOfHeight(const wchar_t* face, int pixels, int weight = FW_NORMAL) {
+    return CreateFontW(-pixels, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                       CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, face);
+}
+
+int ScreenDpi() {
     int dpi = 96;
     if (HDC dc = GetDC(nullptr)) {
         dpi = GetDeviceCaps(dc, LOGPIXELSY);
         ReleaseDC(nullptr, dc);
     }
-    return CreateFontW(-MulDiv(points, dpi, 72), 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                       OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, face);
+    return dpi;
+}
+
+HFONT MakeFont(const wchar_t* face, int points, int weight = FW_NORMAL) {
+    return FontOfHeight(face, MulDiv(points, ScreenDpi(), 72), weight);
+}
+
+// The widest text each label shows, and the label's width in twips.
+struct LabelSample {
+    const wchar_t* text;
+    double widthTwips;
+};
+
+// The labels' font: 12 points, a pixel smaller at a time should the widest texts not fit their labels. Labels
+// grow in proportion with the display; a font's glyphs, fitted to the pixel grid, do not quite.
+HFONT MakeLabelFont(const TwipsPerPixel& twips, std::initializer_list<LabelSample> samples) {
+    HDC screen = GetDC(nullptr);
+    int height = MulDiv(12, ScreenDpi(), 72);
+    for (;; --height) {
+        GdiObject<HFONT> font(FontOfHeight(L"MS Sans Serif", height));
+        bool fits = true;
+        if (screen && height > 8) {
+            MemoryDc dc(screen);
+            Selection use(dc.get(), font.get());
+            for (const LabelSample& sample : samples) {
+                SIZE size{};
+                GetTextExtentPoint32W(dc.get(), sample.text, static_cast<int>(wcslen(sample.text)), &size);
+                fits = fits && size.cx <= twips.PixelsX(sample.widthTwips) - 2;
+            }
+        }
+        if (fits || height <= 8) {
+            if (screen) ReleaseDC(nullptr, screen);
+            return font.release();
+        }
+    }
 }
 
 }  // namespace
@@ -67,11 +105,10 @@ MainWindow::MainWindow(HINSTANCE instance, const PanelServices& services)
       status_(*this, text::kStateInitial),
       views_(services.settings, services.earth, panel_.state(), pump_, services.sleeper, marker_,
              [this] { ParkFocus(); }),
-      track_(services.settings, services.earth, trackFiles_, services.clock),
-      link_({services.settings, services.fix, port_, *this, status_, pump_, services.earth, ports_, services.steady,
-             services.log, services.reloadSettings}),
-      cycle_(services.settings, services.fix, link_, *this, services.clock, services.earth, panel_.state(), track_,
-             marker_, services.windows),
+      trackMap_(services.earth),
+      track_(services.settings, trackMap_, trackFiles_, services.clock),
+      link_({services.settings, services.fix, port_, *this, status_, pump_, ports_, services.steady, services.log,
+             services.reloadSettings, [this] { CapEyeHeight(services_.earth, services_.settings.EyeHigh); }}),
       session_(services.earth, services.earthConnector, services.log, services.steady,
                {[this](std::string_view text) {
                     if (text.empty()) status_.Clear(StatusSource::earth);
@@ -312,7 +349,12 @@ void MainWindow::SetTooltip(HWND control, const std::string& utf8) {
 
 void MainWindow::OnCreate() {
     using namespace control_id;
-    labelFont_ = GdiObject<HFONT>(MakeFont(L"MS Sans Serif", 12));
+    labelFont_ = GdiObject<HFONT>(MakeLabelFont(twips_, {{L"W 180\u00B000' 00.00\"", 2160},
+                                                         {L"S  90\u00B000' 00.00\"", 2160},
+                                                         {L"9999.9km/h", 1920},
+                                                         {L"GPS\u7CBE\u5EA6 : 99.9", 1920},
+                                                         {L"-32768m", 1200},
+                                                         {L"00:00:00", 1200}}));
     stateFont_ = GdiObject<HFONT>(MakeFont(L"Times New Roman", 12));
     black_ = GdiObject<HBRUSH>(CreateSolidBrush(RGB(0, 0, 0)));
     stateBackground_ = GdiObject<HBRUSH>(CreateSolidBrush(GetSysColor(COLOR_MENUTEXT)));
@@ -424,7 +466,7 @@ void MainWindow::OnCommand(int id, int code) {
 }
 
 void MainWindow::OnTimer() {
-    cycle_.UpdateFromGps();
+    if (receiverTick_) receiverTick_();
     track_.RetryUnsavedTracks();
     if (SendMessageW(testSwitch_, BM_GETCHECK, 0, 0) == BST_CHECKED) track_.SimulateTrack({pump_, services_.sleeper, *this});
 }

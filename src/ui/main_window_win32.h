@@ -7,23 +7,23 @@
 #include <optional>
 #include <vector>
 
-#include "app/message_pump_win32.h"
+#include "base/message_pump_win32.h"
 #include "gps/receiver_link.h"
 #include "gps/state_icons.h"
 #include "gps/serial_port_win32.h"
-#include "mapview/camera_view.h"
-#include "mapview/earth_session.h"
-#include "mapview/fix_cycle.h"
-#include "mapview/view_controls.h"
-#include "mapview/window_picker.h"
+#include "track/camera_view.h"
+#include "earth/earth_session.h"
+#include "ui/view_controls.h"
+#include "ui/window_picker.h"
 #include "marker/marker_window_win32.h"
 #include "track/track_recorder.h"
-#include "ui/gdi_win32.h"
+#include "base/gdi_win32.h"
+#include "ui/earth_track_map.h"
 #include "ui/panel.h"
 #include "ui/panel_view.h"
 #include "ui/status_board.h"
 #include "ui/twips_win32.h"
-#include "ui/window_base_win32.h"
+#include "base/window_base_win32.h"
 
 namespace qv {
 
@@ -51,6 +51,18 @@ public:
     ~MainWindow() override;
     MainWindow(const MainWindow&) = delete;
     MainWindow& operator=(const MainWindow&) = delete;
+
+    // The parts the fix cycle works with, for the program that puts them together.
+    struct Parts {
+        ReceiverLink& link;
+        PanelView& view;
+        const PanelState& state;
+        TrackRecorder& track;
+        VehicleMarker& marker;
+    };
+    Parts parts() { return {link_, *this, panel_.state(), track_, marker_}; }
+    // What the receiver timer runs every second (the fix cycle).
+    void SetReceiverTick(std::function<void()> tick) { receiverTick_ = std::move(tick); }
 
     // Creates the window hidden and runs the load sequence, which shows it;
     // the panel names the tracks recovered at this start.
@@ -112,9 +124,10 @@ private:
     ViewControls views_;
     std::optional<WindowPicker> picker_;
     DiskTrackFiles trackFiles_;
+    EarthTrackMap trackMap_;
     TrackRecorder track_;
     ReceiverLink link_;
-    FixCycle cycle_;
+    std::function<void()> receiverTick_;
     EarthSession session_;
     HWND tooltip_ = nullptr;
     HWND trackSwitch_ = nullptr;

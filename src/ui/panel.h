@@ -2,9 +2,9 @@
 // The control panel's own logic: its load and close sequences and its view flags.
 #include <cstdint>
 
-#include "app/run_log.h"
-#include "app/timing.h"
-#include "mapview/window_api.h"
+#include "base/run_log.h"
+#include "base/timing.h"
+#include "earth/window_api.h"
 
 namespace qv {
 

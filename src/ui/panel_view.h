@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "gps/state_pictures.h"
+
 namespace qv {
 
 enum class PanelControl {
@@ -25,12 +27,15 @@ inline const char* PanelControlName(PanelControl c) {
     return kNames[static_cast<int>(c)];
 }
 
-class PanelView {
+class PanelView : public StatePictures {
 public:
-    virtual ~PanelView() = default;
     virtual void SetText(PanelControl control, std::string_view utf8) = 0;
     virtual void SetVisible(PanelControl control, bool visible) = 0;
     virtual void SetTextColour(PanelControl control, uint32_t rgb) = 0;  // 0xRRGGBB
+    // The receiver's pictures are imgGPS0 to imgGPS2.
+    void SetStatePictureVisible(int index, bool visible) override {
+        SetVisible(static_cast<PanelControl>(static_cast<int>(PanelControl::imgGPS0) + index), visible);
+    }
 };
 
 }  // namespace qv

@@ -6,31 +6,21 @@
 #include <string>
 #include <string_view>
 
+#include "base/status_line.h"
 #include "ui/panel_view.h"
 
 namespace qv {
 
-// In the order they win the line.
-enum class StatusSource {
-    picker,    // the window picker's read-out, while picking
-    link,      // opening the receiver link, and a port that was not found
-    receiver,  // the receiver: searching, lost, another talker
-    earth,     // Google Earth starting or gone
-    track,     // a recovered track, or one saved elsewhere, until the first click
-};
-inline constexpr size_t kStatusSources = 5;
-
-class StatusBoard {
+class StatusBoard final : public StatusLine {
 public:
     StatusBoard(PanelView& panel, std::string initialText)
         : panel_(panel), shownText_(std::move(initialText)) {}
 
-    void Set(StatusSource source, std::string_view text);
-    void Clear(StatusSource source);
-    bool Has(StatusSource source) const { return active_[Index(source)]; }
+    void Set(StatusSource source, std::string_view text) override;
+    void Clear(StatusSource source) override;
+    bool Has(StatusSource source) const override { return active_[Index(source)]; }
     const std::string& Text(StatusSource source) const { return texts_[Index(source)]; }
-    // What the line holds now, shown or not.
-    const std::string& ShownText() const { return shownText_; }
+    const std::string& ShownText() const override { return shownText_; }
     bool Visible() const { return visible_; }
 
 private:

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/file_io.h"
+#include "base/file_io.h"
 #include "app/startup.h"
 #include "track/track_recovery.h"
 #include "support/fakes.h"

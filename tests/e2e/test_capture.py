@@ -4,6 +4,8 @@ import tempfile
 import time
 from pathlib import Path
 
+import pytest
+
 from harness import ROOT, camera_moves, capture_lines, check, check_equal, kill
 from nmea_model import Model, one_decimal
 from test_map_view import map_rect, open_link
@@ -13,6 +15,7 @@ CAPTURE = ROOT.parent / "shared" / "nmea" / "haicom-305N.log"
 YELLOW, CYAN, RED = (255, 255, 0), (0, 255, 255), (255, 0, 0)
 
 
+@pytest.mark.heavy
 def test_a_capture_is_followed_shown_and_recorded(wine):
     log = wine.install_standin()
     serial = wine.serial_port(12)

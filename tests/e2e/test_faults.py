@@ -9,6 +9,8 @@ import time
 from contextlib import contextmanager
 from types import SimpleNamespace
 
+import pytest
+
 from harness import camera_moves, check, check_equal, journal, kill, wait_exit
 from nmea_model import coordinate, sentence
 from test_map_view import open_link
@@ -159,6 +161,7 @@ def hostile_stream(seed=9):
     return segments, goods
 
 
+@pytest.mark.heavy
 def test_hostile_serial_input_is_survived_and_every_good_fix_followed(wine):
     with earth_and_receiver(wine, 21) as run:
         log, serial = run.log, run.serial
@@ -401,6 +404,7 @@ def test_a_full_or_read_only_track_folder_loses_no_point(wine):
         check(run.process.poll() is None, "the program is still running")
 
 
+@pytest.mark.heavy
 def test_a_reader_racing_a_long_recording_always_finds_a_whole_document(wine):
     stop = threading.Event()
     with earth_and_receiver(wine, 26) as run:

@@ -3,7 +3,7 @@ import re
 import subprocess
 import time
 
-from harness import check, check_equal, journal, kill, wait_exit
+from harness import check, check_equal, journal, wait_exit
 from nmea_model import sentence
 from test_receiver import GREY, RED, shown_picture
 
@@ -31,13 +31,13 @@ def coordinates(kml: bytes):
     return [tuple(line.split(b",")[:2]) for line in body.split(b"\r\n") if line]
 
 
-def start_recording(wine, name, port, serial):
+def start_recording(wine, name, port, serial, programs=None):
     folder = wine.app_folder(name)
     temp = folder / "temp.kml"
     (folder / "Config.ini").write_bytes(
         b"[GPS]\r\nPort=%d\r\nSetting=4800,n,8,1\r\n[Track]\r\nTrackTempFile=%s\r\n" %
         (port, wine.windows_path(temp).encode()))
-    process = wine.launch(folder / "Quorvane.exe")
+    process = (programs or wine.launch)(folder / "Quorvane.exe")
     wine.wait_for(lambda: wine.window_info("QuorvanePanel"), 30, "the panel")
     wine.driver("dblclick", "Quorvane", str(RED))
     wine.wait_for(lambda: shown_picture(wine) == GREY, 10, "the link to open")
@@ -46,56 +46,40 @@ def start_recording(wine, name, port, serial):
     return folder, temp, process
 
 
-def test_a_recording_is_saved_with_every_point_and_shown_live(wine):
-    log = wine.install_standin()
-    serial = wine.serial_port(9)
-    process = None
-    try:
-        folder, temp, process = start_recording(wine, "track", 9, serial)
-        lines, points = moving_fixes(20)
-        serial.play(lines, baud=4800).join()
-        opened = lambda: [l for l in journal(log) if l.startswith("control.OpenFile(")]
-        wine.wait_for(lambda: len(opened()) >= 20, 15, "Google Earth to open the temporary file 20 times")
-        time.sleep(1.5)
-        check_equal(len(opened()), 20, "temporary file opened once per recorded point")
-        path = wine.windows_path(temp).replace("\\", "\\\\")
-        check_equal(opened(), [f'control.OpenFile("{path}") -> ok {n} points' for n in range(1, 21)],
-                    "each reload holds one more point")
-        check_equal(coordinates(temp.read_bytes()), [(a.encode(), b.encode()) for a, b in points],
-                    "temporary file points")
+def test_a_recording_is_saved_with_every_point_and_shown_live(wine, standin, serial, programs):
+    log, cable = standin, serial(9)
+    folder, temp, process = start_recording(wine, "track", 9, cable, programs)
+    lines, points = moving_fixes(20)
+    cable.play(lines, baud=4800).join()
+    opened = lambda: [l for l in journal(log) if l.startswith("control.OpenFile(")]
+    wine.wait_for(lambda: len(opened()) >= 20, 15, "Google Earth to open the temporary file 20 times")
+    time.sleep(1.5)
+    check_equal(len(opened()), 20, "temporary file opened once per recorded point")
+    path = wine.windows_path(temp).replace("\\", "\\\\")
+    check_equal(opened(), [f'control.OpenFile("{path}") -> ok {n} points' for n in range(1, 21)],
+                "each reload holds one more point")
+    check_equal(coordinates(temp.read_bytes()), [(a.encode(), b.encode()) for a, b in points],
+                "temporary file points")
 
-        wine.driver("click", "Quorvane", str(TRACK))
-        saved = wine.wait_for(lambda: list(folder.glob("Track_*.kml")), 10, "the saved track")
-        check_equal(len(saved), 1, "track files")
-        check(re.fullmatch(r"Track_\d{8}_\d{6}\.kml", saved[0].name), f"file name {saved[0].name}")
-        data = saved[0].read_bytes()
-        check_equal(coordinates(data), [(a.encode(), b.encode()) for a, b in points], "saved track points")
-        check(data.endswith(b"</kml>\r\n"), "the file ends with </kml> and CR LF")
-        check_equal(data, temp.read_bytes(), "saved track and the last temporary file")
-        subprocess.run(["xmllint", "--noout", str(saved[0])], check=True)
-    finally:
-        if process:
-            kill(process)
-        serial.close()
-        wine.stop_standin()
+    wine.driver("click", "Quorvane", str(TRACK))
+    saved = wine.wait_for(lambda: list(folder.glob("Track_*.kml")), 10, "the saved track")
+    check_equal(len(saved), 1, "track files")
+    check(re.fullmatch(r"Track_\d{8}_\d{6}\.kml", saved[0].name), f"file name {saved[0].name}")
+    data = saved[0].read_bytes()
+    check_equal(coordinates(data), [(a.encode(), b.encode()) for a, b in points], "saved track points")
+    check(data.endswith(b"</kml>\r\n"), "the file ends with </kml> and CR LF")
+    check_equal(data, temp.read_bytes(), "saved track and the last temporary file")
+    subprocess.run(["xmllint", "--noout", str(saved[0])], check=True)
 
 
-def test_quitting_while_recording_keeps_the_track(wine):
-    wine.install_standin()
-    serial = wine.serial_port(10)
-    process = None
-    try:
-        folder, temp, process = start_recording(wine, "quit_recording", 10, serial)
-        lines, points = moving_fixes(5)
-        serial.play(lines).join()
-        wine.wait_for(lambda: temp.exists() and len(coordinates(temp.read_bytes())) == 5, 10, "five points")
-        wine.driver("press", "Quorvane", "X")
-        check(wait_exit(process, 20) is not None, "the program ends")
-        saved = list(folder.glob("Track_*.kml"))
-        check_equal(len(saved), 1, "track files after quitting while recording")
-        check_equal(coordinates(saved[0].read_bytes()), [(a.encode(), b.encode()) for a, b in points], "points")
-    finally:
-        if process:
-            kill(process)
-        serial.close()
-        wine.stop_standin()
+def test_quitting_while_recording_keeps_the_track(wine, standin, serial, programs):
+    cable = serial(10)
+    folder, temp, process = start_recording(wine, "quit_recording", 10, cable, programs)
+    lines, points = moving_fixes(5)
+    cable.play(lines).join()
+    wine.wait_for(lambda: temp.exists() and len(coordinates(temp.read_bytes())) == 5, 10, "five points")
+    wine.driver("press", "Quorvane", "X")
+    check(wait_exit(process, 20) is not None, "the program ends")
+    saved = list(folder.glob("Track_*.kml"))
+    check_equal(len(saved), 1, "track files after quitting while recording")
+    check_equal(coordinates(saved[0].read_bytes()), [(a.encode(), b.encode()) for a, b in points], "points")

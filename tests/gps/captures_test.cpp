@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "app/file_io.h"
-#include "app/number_text.h"
+#include "base/file_io.h"
+#include "base/number_text.h"
 #include "gps/nmea.h"
 
 #ifndef QV_SHARED_DIR

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include "base/file_io.h"
+#include "earth/earth_link.h"
 #include "gps/receiver_link.h"
-#include "app/file_io.h"
+#include "ui/status_board.h"
 #include "support/fakes.h"
 #include "support/temp_dir.h"
 
@@ -26,10 +28,13 @@ struct LinkFixture : ::testing::Test {
     RunLog log{settings, clock};
     int reloads = 0;
     std::function<void()> onReload;
-    ReceiverLink link{{settings, fix, port, panel, status, pump, earth, finder, steady, log, [this] {
+    // Wired as the panel wires it: once open, the camera comes down to the eye height.
+    ReceiverLink link{{settings, fix, port, panel, status, pump, finder, steady, log,
+                       [this] {
                            ++reloads;
                            if (onReload) onReload();
-                       }}};
+                       },
+                       [this] { CapEyeHeight(earth, settings.EyeHigh); }}};
 
     LinkFixture() {
         settings.GpsPort = 3;

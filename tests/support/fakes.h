@@ -11,16 +11,17 @@
 #include <functional>
 #include <map>
 
-#include "app/message_pump.h"
-#include "app/run_log.h"
+#include "base/message_pump.h"
+#include "base/run_log.h"
 #include "gps/port_search.h"
 #include "gps/receiver_link.h"
 #include "gps/serial_port.h"
+#include "track/track_recorder.h"
 #include "ui/panel_view.h"
-#include "app/timing.h"
-#include "mapview/earth.h"
-#include "mapview/window_api.h"
-#include "marker/vehicle_marker.h"
+#include "base/timing.h"
+#include "earth/earth.h"
+#include "earth/window_api.h"
+#include "earth/vehicle_marker.h"
 
 namespace qv::test {
 
@@ -446,6 +447,20 @@ inline std::unique_ptr<ProbePort> FakePortFinder::Open(int32_t port, const Seria
     auto it = ports.find(port);
     return std::make_unique<FakeProbePort>(*this, clock_, it == ports.end() ? nullptr : &it->second, settings.baud);
 }
+
+// The map a recording is shown on: records each file it is asked to show.
+class FakeTrackMap final : public TrackMap {
+public:
+    explicit FakeTrackMap(Events& events) : events_(events) {}
+    bool ShowTrackFile(const std::string& path) override {
+        events_.push_back("OpenFile " + path);
+        return !refuse;
+    }
+    bool refuse = false;
+
+private:
+    Events& events_;
+};
 
 class FakePump final : public MessagePump {
 public:

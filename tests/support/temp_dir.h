@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <string>
 
-#include "app/file_io.h"
+#include "base/file_io.h"
 
 namespace qv::test {
 

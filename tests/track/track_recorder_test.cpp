@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include "app/file_io.h"
+#include "base/file_io.h"
 #include "support/fakes.h"
 #include "support/temp_dir.h"
 #include "track/track_recorder.h"
@@ -48,17 +48,15 @@ private:
 struct RecorderFixture : ::testing::Test {
     test::Events events;
     AppSettings settings;
-    EarthLink earth;
+    test::FakeTrackMap map{events};
     FakeTrackFiles files{events};
     test::FakeClock clock;
-    TrackRecorder recorder{settings, earth, files, clock};
+    TrackRecorder recorder{settings, map, files, clock};
 
     RecorderFixture() {
         settings.AppPath = "C:\\Map\\";
         settings.TrackTempFile = "C:\\Temp\\track.kml";
         settings.PrecisionInTrack = 0.0005;
-        earth.control = std::make_unique<test::FakeEarthControl>(events);
-        earth.ready = true;
     }
 };
 
@@ -190,15 +188,11 @@ TEST_F(RecorderFixture, ClosingTriesTheUnsavedTracksOnceMore) {
     EXPECT_EQ(recorder.unsavedTracks(), 0u);
 }
 
-TEST_F(RecorderFixture, ARefusedOpenFileIsReported) {
-    static_cast<test::FakeEarthControl&>(*earth.control).failCalls = true;
+TEST_F(RecorderFixture, ARefusedShowIsReportedAndTheFileWrittenAnyway) {
+    map.refuse = true;
     recorder.BeginTrackKml();
     EXPECT_FALSE(recorder.ShowTrack());
-    // A Google Earth not ready yet is not asked; the file is still written for when it is.
-    earth.ready = false;
-    events.clear();
-    EXPECT_FALSE(recorder.ShowTrack());
-    EXPECT_EQ(events, (test::Events{"replace C:\\Temp\\track.kml"}));
+    EXPECT_EQ(events, (test::Events{"replace C:\\Temp\\track.kml", "OpenFile C:\\Temp\\track.kml"}));
 }
 
 TEST(TrackFileName, PatternHasLeadingZeros) {

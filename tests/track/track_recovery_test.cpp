@@ -176,8 +176,8 @@ TEST_F(RecoveryFixture, TracksGoToTheFirstPlaceThatTakesThem) {
 
 struct RecordingFixture : RecoveryFixture {
     test::Events events;
-    EarthLink earth;
-    TrackRecorder recorder{settings, earth, disk, clock};
+    NoTrackMap map;
+    TrackRecorder recorder{settings, map, disk, clock};
     std::vector<std::string> elsewhere;
     bool recording = false;
     RecordingFixture() {

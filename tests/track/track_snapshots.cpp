@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <string>
 
-#include "app/file_io.h"
+#include "base/file_io.h"
 #include "track/track_recorder.h"
 
 namespace {
@@ -35,10 +35,10 @@ int main(int argc, char** argv) {
     settings.AppPath = folder.string() + "/";
     settings.TrackTempFile = (folder / "temp.kml").string();
     settings.PrecisionInTrack = 0.0005;
-    qv::EarthLink earth;  // no Google Earth: only the files matter here
+    qv::NoTrackMap map;  // no Google Earth: only the files matter here
     qv::DiskTrackFiles files;
     FixedClock clock;
-    qv::TrackRecorder recorder(settings, earth, files, clock);
+    qv::TrackRecorder recorder(settings, map, files, clock);
     bool recording = false;
     recorder.OnTrackSwitch(true, recording);
     std::string csv;

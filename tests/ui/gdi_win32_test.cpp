@@ -3,7 +3,7 @@
 // each lets go of what it owns, exactly once, and every selection is undone.
 #include <gtest/gtest.h>
 
-#include "ui/gdi_win32.h"
+#include "base/gdi_win32.h"
 
 namespace qv {
 namespace {

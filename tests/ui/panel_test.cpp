@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "app/file_io.h"
+#include "base/file_io.h"
 #include "ui/button_pictures.h"
 #include "ui/panel.h"
 #include "support/fakes.h"

@@ -5,7 +5,7 @@
 #include <charconv>
 #include <cmath>
 
-#include "app/number_text.h"
+#include "base/number_text.h"
 
 namespace standin {
 namespace {

@@ -17,12 +17,12 @@
 #include <string>
 #include <vector>
 
-#include "app/file_io.h"
-#include "app/number_text.h"
-#include "app/profile.h"
-#include "app/text_codec.h"
-#include "ui/gdi_win32.h"
-#include "mapview/earth_members.h"
+#include "base/file_io.h"
+#include "base/number_text.h"
+#include "base/profile.h"
+#include "base/text_codec.h"
+#include "base/gdi_win32.h"
+#include "earth/earth_members.h"
 #include "standin_model.h"
 
 namespace standin {

@@ -16,10 +16,10 @@
 #include <unistd.h>
 #endif
 
-#include "app/file_io.h"
-#include "app/profile.h"
-#include "app/text_codec.h"
-#include "replay/replay.h"
+#include "base/file_io.h"
+#include "base/profile.h"
+#include "base/text_codec.h"
+#include "app/replay.h"
 
 namespace {
 

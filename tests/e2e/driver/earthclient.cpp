@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "app/number_text.h"
-#include "app/text_codec.h"
-#include "mapview/earth_win32.h"
+#include "base/number_text.h"
+#include "base/text_codec.h"
+#include "earth/earth_win32.h"
 
 namespace {
 

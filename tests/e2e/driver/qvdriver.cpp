@@ -26,7 +26,7 @@
 #include <string>
 #include <vector>
 
-#include "app/text_codec.h"
+#include "base/text_codec.h"
 #include "ui/tool_window_win32.h"
 
 namespace {

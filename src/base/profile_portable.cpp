@@ -1,0 +1,216 @@
+#include "base/file_io.h"
+#include "base/profile.h"
+#include "base/text_codec.h"
+
+#include <vector>
+
+namespace qv {
+namespace {
+
+// The profile API works on characters, not bytes: a lead byte of the ANSI code
+// page and the byte after it are one character, so that byte can never end a
+// line, close a section name or be an equals sign.
+struct Char {
+    size_t pos;
+    size_t len;
+};
+
+std::vector<Char> SplitChars(std::string_view text) {
+    std::vector<Char> chars;
+    chars.reserve(text.size());
+    for (size_t i = 0; i < text.size();) {
+        size_t len = (IsAnsiLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size() && text[i + 1] != '\0') ? 2 : 1;
+        chars.push_back({i, len});
+        i += len;
+    }
+    return chars;
+}
+
+class Text {
+public:
+    explicit Text(std::string_view bytes) : bytes_(bytes), chars_(SplitChars(bytes)) {}
+    size_t size() const { return chars_.size(); }
+    // The single byte of a one-byte character, or -1 for a two-byte one.
+    int Byte(size_t i) const { return chars_[i].len == 1 ? static_cast<unsigned char>(bytes_[chars_[i].pos]) : -1; }
+    bool IsSpace(size_t i) const {
+        const Char& c = chars_[i];
+        if (c.len == 2) return false;
+        int b = Byte(i);
+        return (b >= 0x09 && b <= 0x0D) || b == 0x20 || b == 0x1A;
+    }
+    std::string_view Bytes(size_t from, size_t to) const {
+        if (from >= to) return {};
+        size_t begin = chars_[from].pos;
+        size_t end = chars_[to - 1].pos + chars_[to - 1].len;
+        return bytes_.substr(begin, end - begin);
+    }
+
+private:
+    std::string_view bytes_;
+    std::vector<Char> chars_;
+};
+
+// Names and values end at the first NUL, as the API's C strings do.
+std::string_view UpToNul(std::string_view s) {
+    size_t nul = s.find('\0');
+    return nul == std::string_view::npos ? s : s.substr(0, nul);
+}
+
+bool SameName(std::string_view stored, std::string_view wanted) {
+    stored = UpToNul(stored);
+    if (stored.size() != wanted.size()) return false;
+    for (size_t i = 0; i < stored.size(); ++i) {
+        unsigned char a = static_cast<unsigned char>(stored[i]);
+        unsigned char b = static_cast<unsigned char>(wanted[i]);
+        if (a >= 'A' && a <= 'Z') a = static_cast<unsigned char>(a - 'A' + 'a');
+        if (b >= 'A' && b <= 'Z') b = static_cast<unsigned char>(b - 'A' + 'a');
+        if (a != b) return false;
+    }
+    return true;
+}
+
+std::string_view TrimAsciiSpaces(std::string_view s) {
+    auto space = [](char c) { return (c >= 0x09 && c <= 0x0D) || c == ' ' || c == 0x1A; };
+    while (!s.empty() && space(s.front())) s.remove_prefix(1);
+    while (!s.empty() && space(s.back())) s.remove_suffix(1);
+    return s;
+}
+
+void AppendUtf8(std::string& out, unsigned cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+std::string Utf16ToUtf8(std::string_view bytes, bool bigEndian) {
+    std::string out;
+    for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        unsigned u = bigEndian ? (static_cast<unsigned char>(bytes[i]) << 8) | static_cast<unsigned char>(bytes[i + 1])
+                               : (static_cast<unsigned char>(bytes[i + 1]) << 8) | static_cast<unsigned char>(bytes[i]);
+        if (u >= 0xD800 && u < 0xDC00 && i + 3 < bytes.size()) {
+            unsigned lo = bigEndian ? (static_cast<unsigned char>(bytes[i + 2]) << 8) | static_cast<unsigned char>(bytes[i + 3])
+                                    : (static_cast<unsigned char>(bytes[i + 3]) << 8) | static_cast<unsigned char>(bytes[i + 2]);
+            if (lo >= 0xDC00 && lo < 0xE000) {
+                AppendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (lo - 0xDC00));
+                i += 2;
+                continue;
+            }
+        }
+        AppendUtf8(out, u);
+    }
+    return out;
+}
+
+// A file with a byte-order mark is Unicode; anything else is in the ANSI code page.
+std::string ToAnsi(std::string_view file) {
+    if (file.substr(0, 3) == "\xEF\xBB\xBF") return Utf8ToAnsi(file.substr(3));
+    if (file.substr(0, 2) == "\xFF\xFE") return Utf8ToAnsi(Utf16ToUtf8(file.substr(2), false));
+    if (file.substr(0, 2) == "\xFE\xFF") return Utf8ToAnsi(Utf16ToUtf8(file.substr(2), true));
+    return std::string(file);
+}
+
+// Copies a value into a buffer of `bufferSize` characters the way the API does:
+// matching quotes around it are dropped, and at most bufferSize - 1 characters
+// are kept, then at most bufferSize - 1 bytes of whole characters.
+std::string CopyValue(std::string_view value, size_t bufferSize) {
+    if (bufferSize == 0) return {};
+    Text t(UpToNul(value));
+    size_t from = 0, count = t.size();
+    bool quoted = false;
+    if (count >= 2 && (t.Byte(0) == '"' || t.Byte(0) == '\'') && t.Byte(count - 1) == t.Byte(0)) {
+        quoted = true;
+        from = 1;
+    }
+    size_t rest = count - from;
+    size_t kept = rest < bufferSize - 1 ? rest : bufferSize - 1;
+    if (quoted && bufferSize >= rest && kept > 0) --kept;
+    std::string_view chars = t.Bytes(from, from + kept);
+    // Whole characters only, within bufferSize - 1 bytes.
+    Text k(chars);
+    size_t bytes = 0;
+    for (size_t i = 0; i < k.size(); ++i) {
+        size_t len = k.Bytes(i, i + 1).size();
+        if (bytes + len > bufferSize - 1) break;
+        bytes += len;
+    }
+    return std::string(chars.substr(0, bytes));
+}
+
+}  // namespace
+
+std::string LookUpProfileText(std::string_view fileText, std::string_view section, std::string_view key,
+                              std::string_view defaultText, size_t bufferSize) {
+    while (!defaultText.empty() && defaultText.back() == ' ') defaultText.remove_suffix(1);
+    section = TrimAsciiSpaces(section);
+    key = TrimAsciiSpaces(key);
+
+    std::string ansi = ToAnsi(fileText);
+    std::string_view all = ansi;
+    // Keys before the first section header belong to a section without a name;
+    // only the first section of a name is searched, and its first key of a name.
+    bool inWantedSection = section.empty();
+    size_t at = 0;
+    while (at < all.size()) {
+        // A line ends at CR or LF, but never at the second byte of a character.
+        size_t lineEnd = at;
+        while (lineEnd < all.size() && all[lineEnd] != '\n' && all[lineEnd] != '\r') {
+            bool pair = IsAnsiLeadByte(static_cast<unsigned char>(all[lineEnd])) && lineEnd + 1 < all.size() &&
+                        all[lineEnd + 1] != '\0';
+            lineEnd += pair ? 2 : 1;
+        }
+        if (lineEnd > all.size()) lineEnd = all.size();
+        Text t(all.substr(at, lineEnd - at));
+        at = lineEnd;
+        while (at < all.size() && (all[at] == '\n' || all[at] == '\r')) ++at;
+        size_t start = 0, end = t.size();
+
+        while (start < end && t.IsSpace(start)) ++start;
+        while (end > start && t.IsSpace(end - 1)) --end;
+        if (start >= end) continue;
+
+        if (t.Byte(start) == '[') {
+            size_t close = end - 1;
+            while (close > start && t.Byte(close) != ']') --close;
+            if (close > start) {
+                if (inWantedSection) return CopyValue(defaultText, bufferSize);  // the section ended without the key
+                size_t nameStart = start + 1, nameEnd = close;
+                while (nameStart < nameEnd && t.IsSpace(nameStart)) ++nameStart;
+                while (nameEnd > nameStart && t.IsSpace(nameEnd - 1)) --nameEnd;
+                inWantedSection = SameName(t.Bytes(nameStart, nameEnd), section);
+                continue;
+            }
+        }
+        if (!inWantedSection) continue;
+
+        size_t eq = start;
+        while (eq < end && t.Byte(eq) != '=') ++eq;
+        size_t nameEnd = eq;
+        while (nameEnd > start && t.IsSpace(nameEnd - 1)) --nameEnd;
+        if (!SameName(t.Bytes(start, nameEnd), key)) continue;
+        if (eq == end) return CopyValue(defaultText, bufferSize);  // a key without '=' has no value
+        size_t valueStart = eq + 1;
+        while (valueStart < end && t.IsSpace(valueStart)) ++valueStart;
+        return CopyValue(t.Bytes(valueStart, end), bufferSize);
+    }
+    return CopyValue(defaultText, bufferSize);
+}
+
+std::string PortableProfileReader::ReadString(const std::string& path, std::string_view section, std::string_view key,
+                                              std::string_view defaultText, size_t bufferSize) const {
+    std::optional<std::string> file = ReadWholeFile(path);
+    return LookUpProfileText(file ? *file : std::string(), section, key, defaultText, bufferSize);
+}
+
+}  // namespace qv

@@ -1,0 +1,75 @@
+#include "base/settings.h"
+
+#include "base/number_text.h"
+#include "base/text_codec.h"
+
+namespace qv {
+namespace {
+
+constexpr SettingEntry kTable[] = {
+    {"GE", "AppName", SettingKind::Text, "", &AppSettings::AppName, 0},
+    {"GE", "WinMapName", SettingKind::Text, "", &AppSettings::WinMapName, 0},
+    {"GE", "EyeHigh", SettingKind::WholeNumber, "", &AppSettings::EyeHigh, 5000},
+    {"GPS", "Port", SettingKind::WholeNumberOrKeep, "", &AppSettings::GpsPort, 0},
+    {"GPS", "Setting", SettingKind::Text, "", &AppSettings::GpsSetting, 0},
+    {"GPS", "TimeZone", SettingKind::WholeNumber, "", &AppSettings::TimeZone, 8},
+    {"GPS", "Talkers", SettingKind::Text, "", &AppSettings::GpsTalkers, 0},
+    {"GPS", "OpenAtStart", SettingKind::Flag, "", &AppSettings::OpenAtStart, 0},
+    {"Track", "TrackTempFile", SettingKind::Text, "", &AppSettings::TrackTempFile, 0},
+    {"Track", "PrecisionInTrack", SettingKind::Decimal, "0.0005", &AppSettings::PrecisionInTrack, 0.0005},
+    {"Log", "WriteLog", SettingKind::Flag, "", &AppSettings::WriteLog, 0},
+};
+
+std::string_view TrimSpaces(std::string_view s) {
+    while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
+    while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+    return s;
+}
+
+void Apply(AppSettings& settings, const SettingEntry& entry, const std::string& value) {
+    switch (entry.kind) {
+    case SettingKind::Text:
+        settings.*std::get<std::string AppSettings::*>(entry.field) = value;
+        break;
+    case SettingKind::WholeNumber:
+    case SettingKind::WholeNumberOrKeep: {
+        int32_t& field = settings.*std::get<int32_t AppSettings::*>(entry.field);
+        if (auto n = ParseWholeNumber(value)) field = *n;
+        else if (entry.kind == SettingKind::WholeNumber) field = static_cast<int32_t>(entry.fallback);
+        break;
+    }
+    case SettingKind::Decimal: {
+        auto n = ParseDecimal(value);
+        settings.*std::get<double AppSettings::*>(entry.field) = n ? *n : entry.fallback;
+        break;
+    }
+    case SettingKind::Flag:
+        settings.*std::get<bool AppSettings::*>(entry.field) = TrimSpaces(value) == "1";
+        break;
+    }
+}
+
+}  // namespace
+
+std::span<const SettingEntry> SettingsTable() { return kTable; }
+
+void LoadSettings(AppSettings& settings, std::string_view exeFolder, const ProfileReader& profile) {
+    std::string folder(exeFolder);
+    if (folder.empty() || folder.back() != kPathSeparator) folder += kPathSeparator;
+    LoadSettingsFrom(settings, exeFolder, folder + "Config.ini", profile);
+}
+
+void LoadSettingsFrom(AppSettings& settings, std::string_view exeFolder, const std::string& configFile,
+                      const ProfileReader& profile) {
+    settings.AppPath = std::string(exeFolder);
+    if (settings.AppPath.empty() || settings.AppPath.back() != kPathSeparator) settings.AppPath += kPathSeparator;
+    settings.ConfigFile = configFile;
+    settings.LogFile = settings.AppPath + "Log.txt";
+    for (const SettingEntry& entry : kTable) {
+        std::string ansi = profile.ReadString(settings.ConfigFile, entry.section, entry.key, entry.lookupDefault,
+                                              kSettingBufferSize);
+        Apply(settings, entry, AnsiToUtf8(ansi));
+    }
+}
+
+}  // namespace qv

@@ -1,0 +1,67 @@
+#pragma once
+// Settings from Config.ini beside the executable. The file is read-only to the
+// program: it is read at start-up and again when the user re-opens the receiver link.
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <variant>
+
+#include "base/profile.h"
+
+namespace qv {
+
+#ifdef _WIN32
+inline constexpr char kPathSeparator = '\\';
+#else
+inline constexpr char kPathSeparator = '/';
+#endif
+
+struct AppSettings {
+    std::string AppPath;     // the executable's folder, ending in a separator
+    std::string ConfigFile;  // AppPath + "Config.ini"
+    std::string LogFile;     // AppPath + "Log.txt"
+    std::string AppName;
+    std::string WinMapName;
+    int32_t EyeHigh = 0;  // camera eye height in metres; the zoom buttons change it
+    int32_t GpsPort = 0;
+    std::string GpsSetting;  // serial line settings, "4800,n,8,1"
+    int32_t TimeZone = 0;    // whole hours added to the receiver's UTC time
+    std::string GpsTalkers;  // the talkers whose sentences are decoded, "GP,GN"; empty for GP
+    bool OpenAtStart = false;  // open the receiver link once the panel shows
+    std::string TrackTempFile;
+    double PrecisionInTrack = 0;  // least move in degrees that makes a new track point
+    bool WriteLog = false;
+};
+
+enum class SettingKind {
+    Text,                 // taken as it stands
+    WholeNumber,          // rounded half to even; the fallback when it does not convert
+    WholeNumberOrKeep,    // as WholeNumber, but a bad value keeps the previous one
+    Decimal,              // the fallback when it does not convert
+    Flag,                 // true exactly when the trimmed value is "1"
+};
+
+struct SettingEntry {
+    std::string_view section;
+    std::string_view key;
+    SettingKind kind;
+    std::string_view lookupDefault;  // what the lookup yields for a missing key
+    std::variant<std::string AppSettings::*, int32_t AppSettings::*, double AppSettings::*, bool AppSettings::*> field;
+    double fallback;  // for numbers that do not convert
+};
+
+// Every key, in the order it is read.
+std::span<const SettingEntry> SettingsTable();
+
+// Each lookup gets a buffer of this many bytes, so values hold at most 254 bytes.
+inline constexpr size_t kSettingBufferSize = 255;
+
+// Fills every field from `exeFolder` and the Config.ini in it. Never fails:
+// anything missing or malformed gives the defaults.
+void LoadSettings(AppSettings& settings, std::string_view exeFolder, const ProfileReader& profile);
+// The same, with the settings read from another file than exeFolder's Config.ini.
+void LoadSettingsFrom(AppSettings& settings, std::string_view exeFolder, const std::string& configFile,
+                      const ProfileReader& profile);
+
+}  // namespace qv
