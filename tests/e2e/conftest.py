@@ -2,6 +2,7 @@
 worker, so workers never share a stand-in or a COM port), and for a test of its own a fresh stand-in Earth
 and virtual serial cables."""
 import os
+import signal
 from pathlib import Path
 
 import pytest
@@ -19,6 +20,23 @@ def wine(request, windows_build):
     w.start()
     yield w
     w.stop()
+
+
+@pytest.fixture(autouse=True)
+def nothing_left_running(wine, request):
+    """A test that failed half-way, or a Google Earth started by a reconnection just before the program was
+    killed, must not meet the next test: what is left running is killed, and with a stand-in Wine's rpcss,
+    which would otherwise send the next activation to the dead server."""
+    yield
+    left = {name: wine.pids(name) for name in ("Quorvane.exe", "EarthStandIn.exe")}
+    for pid in left["Quorvane.exe"] + left["EarthStandIn.exe"]:
+        os.kill(pid, signal.SIGKILL)
+    if left["EarthStandIn.exe"]:
+        for pid in wine.pids("rpcss.exe"):
+            os.kill(pid, signal.SIGKILL)
+    if any(left.values()):
+        with open(wine.work / "left-running.txt", "a") as report:  # pytest-xdist swallows a worker's stderr
+            print(f"{request.node.nodeid}: killed {left}", file=report)
 
 
 @pytest.fixture

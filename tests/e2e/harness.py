@@ -73,17 +73,31 @@ class Wine:
             self.xvfb.wait(timeout=10)
 
     def _start_xvfb(self):
-        for n in range(91, 140):
-            if not Path(f"/tmp/.X11-unix/X{n}").exists() and not Path(f"/tmp/.X{n}-lock").exists():
-                break
-        self.display = f":{n}"
-        self.xvfb = subprocess.Popen(["Xvfb", self.display, "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
+        # Xvfb picks a free display itself and names it on a pipe: two workers looking for a free number
+        # at the same moment would otherwise both take the same one.
+        reader, writer = os.pipe()
+        self.xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(writer), "-screen", "0", "1280x1024x24",
+                                      "-nolisten", "tcp"], pass_fds=(writer,),
                                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        for _ in range(100):
-            if Path(f"/tmp/.X11-unix/X{n}").exists():
-                break
-            time.sleep(0.05)
+        os.close(writer)
+        with os.fdopen(reader, "rb") as pipe:
+            number = pipe.readline().strip()
+        check(number.isdigit(), "Xvfb started")
+        self.display = ":" + number.decode()
         self.env["DISPLAY"] = self.display
+
+    def pids(self, name: str):
+        """The Linux processes running `name` in this prefix only (another worker's are left alone)."""
+        found, prefix = [], b"\0WINEPREFIX=" + str(self.prefix).encode() + b"\0"
+        for entry in os.listdir("/proc"):
+            if entry.isdigit():
+                try:
+                    if (name.encode() in open(f"/proc/{entry}/cmdline", "rb").read()
+                            and prefix in b"\0" + open(f"/proc/{entry}/environ", "rb").read()):
+                        found.append(int(entry))
+                except OSError:
+                    pass
+        return found
 
     @property
     def c_drive(self) -> Path:

@@ -9,7 +9,7 @@ from contextlib import contextmanager
 from types import SimpleNamespace
 
 from harness import camera_moves, check, check_equal, journal, kill, log_messages, wait_exit
-from test_faults import Watch, fix, flights, forget_killed_standin, kill_standin, linux_pids, local_time
+from test_faults import Watch, fix, flights, forget_killed_standin, kill_standin, local_time
 from test_receiver import GREY, LONGITUDE, RED, STATE, TIME, shown_picture
 from test_track import TRACK, coordinates
 
@@ -148,8 +148,8 @@ def test_a_crashed_google_earth_is_reconnected_and_followed_again(wine):
         watch = Watch(wine, 15)
         opened_before = len([l for l in journal(run.log) if l.startswith("control.OpenFile(")])
         killed = time.monotonic()
-        kill_standin()
-        for pid in linux_pids("rpcss.exe"):  # Wine keeps a dead server's class otherwise; Windows does not
+        kill_standin(wine)
+        for pid in wine.pids("rpcss.exe"):  # Wine keeps a dead server's class otherwise; Windows does not
             os.kill(pid, signal.SIGKILL)
 
         def after_restart():

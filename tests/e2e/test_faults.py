@@ -93,18 +93,6 @@ def local_app_data(wine):
     return users[0] / "AppData" / "Local" / "Quorvane"
 
 
-def linux_pids(name: str):
-    pids = []
-    for entry in os.listdir("/proc"):
-        if entry.isdigit():
-            try:
-                if name.encode() in open(f"/proc/{entry}/cmdline", "rb").read():
-                    pids.append(int(entry))
-            except OSError:
-                pass
-    return pids
-
-
 def cpu_seconds(pid: int) -> float:
     fields = open(f"/proc/{pid}/stat").read().rsplit(")", 1)[1].split()
     return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
@@ -234,8 +222,8 @@ def test_a_receiver_that_goes_away_leaves_the_panel_and_the_tick_running(wine):
         check(run.process.poll() is None, "the program is still running")
 
 
-def kill_standin():
-    pids = linux_pids("EarthStandIn.exe")
+def kill_standin(wine):
+    pids = wine.pids("EarthStandIn.exe")
     check(pids, "the stand-in Earth is running")
     for pid in pids:
         os.kill(pid, signal.SIGKILL)
@@ -245,11 +233,11 @@ def forget_killed_standin(wine, hung=False):
     """Wine's rpcss keeps a killed server's class registered and sends the next activation to it; Wine starts
     a fresh rpcss when one is needed. A hung stand-in does not answer a polite close: it is killed."""
     if hung:
-        for pid in linux_pids("EarthStandIn.exe"):
+        for pid in wine.pids("EarthStandIn.exe"):
             os.kill(pid, signal.SIGKILL)
     else:
         wine.stop_standin()
-    for pid in linux_pids("rpcss.exe"):
+    for pid in wine.pids("rpcss.exe"):
         os.kill(pid, signal.SIGKILL)
 
 
@@ -264,7 +252,7 @@ def test_google_earth_killed_while_following(wine):
         wine.wait_for(lambda: len(flights(log)) == 3, 5, "three moves of the camera")
         watch = Watch(wine, 8)
         time.sleep(0.5)
-        kill_standin()
+        kill_standin(wine)
         for i in range(3, 9):
             serial.send(fix(i)[0])
             time.sleep(1)
@@ -292,7 +280,7 @@ def test_google_earth_killed_while_zooming(wine):
         hold = threading.Thread(target=wine.driver, args=("hold", "Quorvane", str(ZOOM_IN), "4000"), daemon=True)
         hold.start()
         wine.wait_for(lambda: any(".Range = 4375" in l for l in journal(log)), 3.5, "the first zoom step")
-        kill_standin()
+        kill_standin(wine)
         for i in range(1, 6):
             serial.send(fix(i)[0])
             time.sleep(1)

@@ -115,7 +115,9 @@ int Wait(const std::wstring& title, double seconds) {
 int Texts(const std::wstring& title) {
     std::vector<HWND> found = Titled(title);
     if (found.empty()) return 1;
-    for (HWND c : Children(found.front())) {
+    // A box being built is there, hidden and empty, before it shows: the shown one is meant.
+    auto shown = std::find_if(found.begin(), found.end(), [](HWND h) { return IsWindowVisible(h); });
+    for (HWND c : Children(shown != found.end() ? *shown : found.front())) {
         LONG style = GetWindowLongW(c, GWL_STYLE);
         std::string kind = qv::WideToUtf8(ClassOf(c));
         if (kind == "Static" && (style & SS_TYPEMASK) == SS_ICON) kind = "Icon";
