@@ -23,9 +23,11 @@ void ReceiverLink::Quiet() {
 }
 
 void ReceiverLink::OpenGPS() {
-    // Whatever was going on by itself gives way to the user's open.
+    // Whatever was going on by itself gives way to the user's open; the ticks pumped while it opens must
+    // not read the port it has just shut, or open it themselves.
     search_.Stop();
     reopening_.reset();
+    phase_ = Phase::closed;
     Quiet();
     s_.fix.GPSState = -1;
     if (s_.settings.GpsPort == 0) {

@@ -178,8 +178,9 @@ class Wine:
                 result[int(parts[0])] = (parts[1], parts[2] == "visible", parts[3])
         return result
 
-    def wait_for(self, condition, seconds, what):
-        """Polls `condition` (which returns a true value when met) until it holds; returns its value."""
+    def wait_for(self, condition, seconds, what, seen=None):
+        """Polls `condition` (which returns a true value when met) until it holds; returns its value. On a
+        timeout, the failure tells what `seen()` returns then, if given."""
         deadline = time.monotonic() + seconds
         last = None
         while time.monotonic() < deadline:
@@ -187,7 +188,8 @@ class Wine:
             if last:
                 return last
             time.sleep(0.2)
-        raise Failure(f"timed out after {seconds} s waiting for {what}")
+        shown = f" (seen: {seen()!r})" if seen else ""
+        raise Failure(f"timed out after {seconds} s waiting for {what}{shown}")
 
     def serial_port(self, number: int, announce=False) -> "SerialPair":
         """A virtual serial cable: COM`number` in this prefix at one end, the test at the other. Announced, it is

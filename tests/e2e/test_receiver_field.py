@@ -135,7 +135,7 @@ def test_another_talker_brings_a_hint_and_is_followed_once_listed(wine):
         (run.folder / "Config.ini").write_bytes(b"[GPS]\r\nPort=28\r\nSetting=4800,n,8,1\r\nTalkers=GP,GN\r\n"
                                                 b"[Log]\r\nWriteLog=1\r\n")
         wine.driver("dblclick", "Quorvane", str(GREY))
-        wine.wait_for(lambda: state_text(wine) is None, 5, "the hint to go")
+        wine.wait_for(lambda: state_text(wine) is None, 5, "the hint to go", lambda: state_text(wine))
         for second in seconds:
             run.serial[28].send(second)
             time.sleep(0.3)

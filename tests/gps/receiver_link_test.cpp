@@ -205,6 +205,19 @@ TEST_F(LiveLinkFixture, AReadErrorClosesTheLinkAndItIsTriedEveryThreeSecondsUnti
     EXPECT_NE(std::find(events.begin(), events.end(), "adopt COM3 9600"), events.end());
 }
 
+TEST_F(LiveLinkFixture, TicksPumpedDuringTheUsersReopenLeaveThePortToIt) {
+    // Opening pumps messages, and the timer's tick comes with them while the port is shut for a moment.
+    pump.onPump = [&] { link.OnTick(); };
+    for (int picture : {1, 0}) {
+        fix.GPSState = picture - 1;
+        link.OnStateImageDoubleClick(picture);
+        EXPECT_EQ(State(), "") << picture;
+        EXPECT_EQ(link.phase(), ReceiverLink::Phase::open) << picture;
+        EXPECT_TRUE(port.open) << picture;
+        EXPECT_EQ(fix.GPSState, 0) << picture;
+    }
+}
+
 TEST_F(LiveLinkFixture, AnotherTalkersRmcBringsTheHintAfterFiveSecondsAndAnAcceptedOneTakesItAway) {
     Run(1000, true);
     link.OnRmc("GN", false);
