@@ -78,6 +78,17 @@ private:
     HANDLE h_;
 };
 
+// WriteFile takes at most a DWORD at a time, and may write less than asked.
+bool WriteAll(HANDLE f, std::string_view bytes) {
+    for (size_t at = 0; at < bytes.size();) {
+        DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - at, 1u << 20));
+        DWORD written = 0;
+        if (!WriteFile(f, bytes.data() + at, chunk, &written, nullptr) || written == 0) return false;
+        at += written;
+    }
+    return true;
+}
+
 }  // namespace
 
 // Straight through the Win32 calls: the C runtime's buffered writes can lose a
@@ -88,12 +99,7 @@ bool WriteParts(const std::string& path, std::initializer_list<std::string_view>
     if (!f.valid()) return false;
     LONGLONG expected = 0;
     for (std::string_view part : parts) {
-        for (size_t at = 0; at < part.size();) {
-            DWORD chunk = static_cast<DWORD>(std::min<size_t>(part.size() - at, 1u << 20));
-            DWORD written = 0;
-            if (!WriteFile(f.get(), part.data() + at, chunk, &written, nullptr) || written == 0) return false;
-            at += written;
-        }
+        if (!WriteAll(f.get(), part)) return false;
         expected += static_cast<LONGLONG>(part.size());
     }
     // What the file system holds, not what the calls said they wrote.
@@ -135,12 +141,7 @@ bool AppendAndFlush(const std::wstring& path, std::string_view bytes, DWORD disp
     FileHandle f(CreateFileW(path.c_str(), FILE_APPEND_DATA, kShareReadWrite, nullptr, disposition,
                              FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!f.valid()) return false;
-    for (size_t at = 0; at < bytes.size();) {
-        DWORD written = 0;
-        DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - at, 1u << 20));
-        if (!WriteFile(f.get(), bytes.data() + at, chunk, &written, nullptr) || written == 0) return false;
-        at += written;
-    }
+    if (!WriteAll(f.get(), bytes)) return false;
     return FlushFileBuffers(f.get()) != FALSE && f.Close();
 }
 

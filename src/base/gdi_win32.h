@@ -57,6 +57,40 @@ private:
     HDC dc_;
 };
 
+// A window's device context, or the screen's when there is no window.
+class WindowDc {
+public:
+    explicit WindowDc(HWND hwnd) : hwnd_(hwnd), dc_(GetDC(hwnd)) {}
+    ~WindowDc() {
+        if (dc_) ReleaseDC(hwnd_, dc_);
+    }
+    WindowDc(const WindowDc&) = delete;
+    WindowDc& operator=(const WindowDc&) = delete;
+    HDC get() const { return dc_; }
+
+private:
+    HWND hwnd_;
+    HDC dc_;
+};
+
+// The screen's dots per inch across (LOGPIXELSX) or down (LOGPIXELSY); 96 when it cannot be asked.
+inline int ScreenDpi(int index = LOGPIXELSY) {
+    WindowDc screen(nullptr);
+    int dpi = screen.get() ? GetDeviceCaps(screen.get(), index) : 0;
+    return dpi > 0 ? dpi : 96;
+}
+
+// A font whose characters are `pixels` high.
+inline HFONT FontOfHeight(const wchar_t* face, int pixels, int weight = FW_NORMAL) {
+    return CreateFontW(-pixels, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                       CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, face);
+}
+
+// A font of `points` at the screen's scaling.
+inline HFONT FontOfPoints(const wchar_t* face, int points, int weight = FW_NORMAL) {
+    return FontOfHeight(face, MulDiv(points, ScreenDpi(), 72), weight);
+}
+
 class MemoryDc {
 public:
     explicit MemoryDc(HDC like) : dc_(CreateCompatibleDC(like)) {}

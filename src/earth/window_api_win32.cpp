@@ -2,20 +2,13 @@
 
 #include <cstring>
 
+#include "base/gdi_win32.h"
 #include "base/text_codec.h"
 
 namespace qv {
 namespace {
 
-float TwipsPerPixel(int index) {
-    float tpp = 15;
-    if (HDC dc = GetDC(nullptr)) {
-        int dpi = GetDeviceCaps(dc, index);
-        if (dpi > 0) tpp = 1440.0f / static_cast<float>(dpi);
-        ReleaseDC(nullptr, dc);
-    }
-    return tpp;
-}
+float TwipsPerPixel(int index) { return 1440.0f / static_cast<float>(ScreenDpi(index)); }
 
 }  // namespace
 

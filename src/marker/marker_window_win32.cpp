@@ -13,21 +13,6 @@ namespace {
 constexpr wchar_t kClassName[] = L"QuorvaneMarker";
 constexpr UINT_PTR kRedrawTimer = 1;
 
-// The window's device context for one redraw.
-class WindowDc {
-public:
-    explicit WindowDc(HWND hwnd) : hwnd_(hwnd), dc_(GetDC(hwnd)) {}
-    ~WindowDc() {
-        if (dc_) ReleaseDC(hwnd_, dc_);
-    }
-    WindowDc(const WindowDc&) = delete;
-    WindowDc& operator=(const WindowDc&) = delete;
-    HDC get() const { return dc_; }
-
-private:
-    HWND hwnd_;
-    HDC dc_;
-};
 
 }  // namespace
 

@@ -71,12 +71,10 @@ std::optional<std::string> TrackRecorder::Save(const std::string& path, std::str
     return std::nullopt;
 }
 
-void TrackRecorder::Saved(const std::string& where, const std::string& journalPath) {
+void TrackRecorder::Saved(const std::string& asked, const std::string& where, const std::string& journalPath) {
     // Saved: the recovery file has done its work.
     if (disk_ && !journalPath.empty()) disk_->Remove(journalPath);
-    bool inProgramFolder = where.compare(0, settings_.AppPath.size(), settings_.AppPath) == 0 &&
-                           where.size() - settings_.AppPath.size() == BaseName(where).size();
-    if (savedElsewhere_ && !inProgramFolder) savedElsewhere_(where);
+    if (savedElsewhere_ && where != asked) savedElsewhere_(where);
 }
 
 void TrackRecorder::SaveTrackKml() {
@@ -85,7 +83,7 @@ void TrackRecorder::SaveTrackKml() {
     std::string journalPath = std::exchange(journalPath_, std::string());
     if (where) {
         journal.reset();  // let go of it before it is deleted
-        Saved(*where, journalPath);
+        Saved(kmlFile_, *where, journalPath);
         return;
     }
     // What could not be written is kept and tried again; its recovery file stays meanwhile.
@@ -98,7 +96,7 @@ bool TrackRecorder::RetryUnsavedTracks() {
         std::optional<std::string> where = Save(u.path, u.head, u.tail);
         if (!where) return false;
         u.journal.reset();
-        Saved(*where, u.journalPath);
+        Saved(u.path, *where, u.journalPath);
         return true;
     });
     return unsaved_.empty();

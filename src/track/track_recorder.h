@@ -120,7 +120,7 @@ private:
     void OpenJournal(const LocalDateTime& start);
     // Writes the track to the first place that takes it; where, or nothing.
     std::optional<std::string> Save(const std::string& path, std::string_view head, std::string_view tail);
-    void Saved(const std::string& where, const std::string& journalPath);
+    void Saved(const std::string& asked, const std::string& where, const std::string& journalPath);
 
     RecoveryDisk* disk_ = nullptr;
     TrackPlaces places_;

@@ -16,16 +16,6 @@ namespace {
 constexpr wchar_t kClassName[] = L"QuorvaneAbout";
 constexpr int kOk = 1, kWeb = 2;
 
-HFONT Font(const wchar_t* face, int points, int weight) {
-    int dpi = 96;
-    if (HDC dc = GetDC(nullptr)) {
-        dpi = GetDeviceCaps(dc, LOGPIXELSY);
-        ReleaseDC(nullptr, dc);
-    }
-    return CreateFontW(-MulDiv(points, dpi, 72), 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                       OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, face);
-}
-
 class AboutBox final : public WindowBase<AboutBox> {
     friend class WindowBase<AboutBox>;
 
@@ -78,8 +68,8 @@ private:
     }
 
     void OnCreate() {
-        versionFont_ = GdiObject<HFONT>(Font(L"Times New Roman", 15, FW_BOLD));
-        textFont_ = GdiObject<HFONT>(Font(L"MS Sans Serif", 9, FW_NORMAL));
+        versionFont_ = GdiObject<HFONT>(FontOfPoints(L"Times New Roman", 15, FW_BOLD));
+        textFont_ = GdiObject<HFONT>(FontOfPoints(L"MS Sans Serif", 9, FW_NORMAL));
         HFONT text = textFont_.get();
         version_ = Child(L"STATIC", Utf8ToWide(ProgramVersionText()).c_str(), SS_LEFT, 10, 120, 840, 3525, 345,
                          versionFont_.get());
@@ -112,7 +102,7 @@ private:
             POINT pts[] = {{20, 200}, {120, 170}, {220, 180}, {330, 130}, {440, 120}};
             Polyline(dc, pts, 5);
         }
-        GdiObject<HFONT> title(Font(L"Times New Roman", 26, FW_BOLD));
+        GdiObject<HFONT> title(FontOfPoints(L"Times New Roman", 26, FW_BOLD));
         Selection useTitle(dc, title.get());
         SetBkMode(dc, TRANSPARENT);
         SetTextColor(dc, RGB(255, 255, 255));
@@ -207,10 +197,10 @@ void ShowAboutBox(HINSTANCE instance, HWND owner) {
 HBITMAP MakeLogoBitmap(int dpi) {
     const double k = dpi > 96 ? dpi / 96.0 : 1.0;
     auto at = [k](int v) { return static_cast<int>(std::lround(v * k)); };
-    HDC screen = GetDC(nullptr);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, at(102), at(46));
+    WindowDc screen(nullptr);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen.get(), at(102), at(46));
     {
-        MemoryDc dc(screen);
+        MemoryDc dc(screen.get());
         Selection useBitmap(dc.get(), bitmap);
         RECT all{0, 0, at(102), at(46)};
         GdiObject<HBRUSH> navy(CreateSolidBrush(RGB(16, 40, 72)));
@@ -221,13 +211,12 @@ HBITMAP MakeLogoBitmap(int dpi) {
             POINT pts[] = {{at(4), at(42)}, {at(30), at(34)}, {at(60), at(38)}, {at(98), at(30)}};
             Polyline(dc.get(), pts, 4);
         }
-        GdiObject<HFONT> font(Font(L"Times New Roman", 14, FW_BOLD));  // points: it follows the dpi itself
+        GdiObject<HFONT> font(FontOfPoints(L"Times New Roman", 14, FW_BOLD));  // points: it follows the dpi itself
         Selection useFont(dc.get(), font.get());
         SetBkMode(dc.get(), TRANSPARENT);
         SetTextColor(dc.get(), RGB(255, 255, 255));
         TextOutW(dc.get(), at(6), at(4), L"Quorvane", 8);
     }
-    ReleaseDC(nullptr, screen);
     return bitmap;
 }
 

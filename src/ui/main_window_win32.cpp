@@ -46,24 +46,6 @@ HBITMAP MakeBitmap(const StateIcon& icon, int dpi) {
     return bitmap;
 }
 
-HFONT FontOfHeight(const wchar_t* face, int pixels, int weight = FW_NORMAL) {
-    return CreateFontW(-pixels, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                       CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, face);
-}
-
-int ScreenDpi() {
-    int dpi = 96;
-    if (HDC dc = GetDC(nullptr)) {
-        dpi = GetDeviceCaps(dc, LOGPIXELSY);
-        ReleaseDC(nullptr, dc);
-    }
-    return dpi;
-}
-
-HFONT MakeFont(const wchar_t* face, int points, int weight = FW_NORMAL) {
-    return FontOfHeight(face, MulDiv(points, ScreenDpi(), 72), weight);
-}
-
 // The widest text each label shows, and the label's width in twips.
 struct LabelSample {
     const wchar_t* text;
@@ -73,13 +55,13 @@ struct LabelSample {
 // The labels' font: 12 points, a pixel smaller at a time should the widest texts not fit their labels. Labels
 // grow in proportion with the display; a font's glyphs, fitted to the pixel grid, do not quite.
 HFONT MakeLabelFont(const TwipsPerPixel& twips, std::initializer_list<LabelSample> samples) {
-    HDC screen = GetDC(nullptr);
+    WindowDc screen(nullptr);
     int height = MulDiv(12, ScreenDpi(), 72);
     for (;; --height) {
         GdiObject<HFONT> font(FontOfHeight(L"MS Sans Serif", height));
         bool fits = true;
-        if (screen && height > 8) {
-            MemoryDc dc(screen);
+        if (screen.get() && height > 8) {
+            MemoryDc dc(screen.get());
             Selection use(dc.get(), font.get());
             for (const LabelSample& sample : samples) {
                 SIZE size{};
@@ -87,10 +69,7 @@ HFONT MakeLabelFont(const TwipsPerPixel& twips, std::initializer_list<LabelSampl
                 fits = fits && size.cx <= twips.PixelsX(sample.widthTwips) - 2;
             }
         }
-        if (fits || height <= 8) {
-            if (screen) ReleaseDC(nullptr, screen);
-            return font.release();
-        }
+        if (fits || height <= 8) return font.release();
     }
 }
 
@@ -355,7 +334,7 @@ void MainWindow::OnCreate() {
                                                          {L"GPS\u7CBE\u5EA6 : 99.9", 1920},
                                                          {L"-32768m", 1200},
                                                          {L"00:00:00", 1200}}));
-    stateFont_ = GdiObject<HFONT>(MakeFont(L"Times New Roman", 12));
+    stateFont_ = GdiObject<HFONT>(FontOfPoints(L"Times New Roman", 12));
     black_ = GdiObject<HBRUSH>(CreateSolidBrush(RGB(0, 0, 0)));
     stateBackground_ = GdiObject<HBRUSH>(CreateSolidBrush(GetSysColor(COLOR_MENUTEXT)));
     // Not owned by the panel: an owned top-most pop-up keeps Wine from raising the panel itself.
@@ -428,7 +407,7 @@ void MainWindow::OnCreate() {
     CreatePictureButton(kZoomOut, BS_PUSHBUTTON, 3105, 375, DrawZoomPicture(false), text::kTipZoomOut);
 
     HWND quit = CreateChild(L"BUTTON", L"X", WS_VISIBLE | BS_PUSHBUTTON, kQuit, 8760, 15, 375, 375);
-    quitFont_ = GdiObject<HFONT>(MakeFont(L"MS Sans Serif", 8));  // in points: it follows the display's scaling
+    quitFont_ = GdiObject<HFONT>(FontOfPoints(L"MS Sans Serif", 8));  // in points: it follows the display's scaling
     SendMessageW(quit, WM_SETFONT, reinterpret_cast<WPARAM>(quitFont_.get()), FALSE);
 
     // The focus box lies under the 2D button, which hides it.

@@ -1,5 +1,6 @@
 #include "ui/tool_window_win32.h"
 
+#include "base/gdi_win32.h"
 #include "res/resource.h"
 #include "ui/twips_win32.h"
 
@@ -10,15 +11,7 @@ constexpr wchar_t kClassName[] = L"QuorvaneTool";
 
 // The captions' bold 8.25-point font lives as long as the program.
 HFONT CaptionFont() {
-    static HFONT font = [] {
-        int dpi = 96;
-        if (HDC dc = GetDC(nullptr)) {
-            dpi = GetDeviceCaps(dc, LOGPIXELSY);
-            ReleaseDC(nullptr, dc);
-        }
-        return CreateFontW(-MulDiv(825, dpi, 7200), 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                           OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, L"MS Sans Serif");
-    }();
+    static HFONT font = FontOfHeight(L"MS Sans Serif", MulDiv(825, ScreenDpi(), 7200), FW_BOLD);
     return font;
 }
 

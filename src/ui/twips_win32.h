@@ -4,6 +4,8 @@
 
 #include <cmath>
 
+#include "base/gdi_win32.h"
+
 namespace qv {
 
 struct TwipsPerPixel {
@@ -12,12 +14,8 @@ struct TwipsPerPixel {
 
     static TwipsPerPixel OfScreen() {
         TwipsPerPixel t;
-        if (HDC dc = GetDC(nullptr)) {
-            int dpiX = GetDeviceCaps(dc, LOGPIXELSX), dpiY = GetDeviceCaps(dc, LOGPIXELSY);
-            if (dpiX > 0) t.x = 1440.0 / dpiX;
-            if (dpiY > 0) t.y = 1440.0 / dpiY;
-            ReleaseDC(nullptr, dc);
-        }
+        t.x = 1440.0 / ScreenDpi(LOGPIXELSX);
+        t.y = 1440.0 / ScreenDpi(LOGPIXELSY);
         return t;
     }
     // Half a pixel goes to the even neighbour.
