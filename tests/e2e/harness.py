@@ -208,6 +208,14 @@ class Wine:
             return None
         return {k: int(v) for k, v in (item.split("=") for item in out.split())}
 
+    def shown_panel(self, seconds=30):
+        """Waits until the panel is shown; its window_info. The panel is made hidden at the screen's corner and
+        only then placed and shown, so merely finding it says nothing of where it will be."""
+        def shown():
+            info = self.window_info("QuorvanePanel")
+            return info if info and info["visible"] else None
+        return self.wait_for(shown, seconds, "the panel shown", seen=lambda: self.window_info("QuorvanePanel"))
+
     def screenshot(self, path: Path) -> "Picture":
         """Saves the whole screen to `path` (PNG) and returns its pixels."""
         subprocess.run(["import", "-display", self.display, "-window", "root", str(path)], check=True,

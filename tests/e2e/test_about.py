@@ -10,7 +10,7 @@ def test_the_logo_opens_the_about_box_modal_and_ok_closes_it(wine):
     process = None
     try:
         process = wine.launch(wine.app_folder("about") / "Quorvane.exe")
-        wine.wait_for(lambda: wine.window_info("QuorvanePanel"), 30, "the panel")
+        wine.shown_panel()
         for opening in (1, 2):
             wine.driver("dblclick", "Quorvane", str(ABOUT))
             check_equal(wine.driver("wait", TITLE, "10")[0], 0, f"about box shown ({opening})")

@@ -54,7 +54,7 @@ def quorvane(wine, name, port, faults="", record=True, hung=False):
     try:
         run.started = time.monotonic()
         run.process = wine.launch(run.folder / "Quorvane.exe")
-        wine.wait_for(lambda: wine.window_info("QuorvanePanel"), 30, "the panel")
+        wine.shown_panel()
         run.panel_after = time.monotonic() - run.started
         wine.driver("dblclick", "Quorvane", str(RED))
         wine.wait_for(lambda: shown_picture(wine) == GREY, 10, "the link to open")

@@ -25,7 +25,7 @@ def open_link(wine, name, port, more=b"", setting=b"4800,n,8,1", folder=None):
         shutil.copy2(wine.build / "Quorvane.exe", folder / "Quorvane.exe")
     (folder / "Config.ini").write_bytes(b"[GPS]\r\nPort=%d\r\nSetting=%s\r\n" % (port, setting) + more)
     process = wine.launch(folder / "Quorvane.exe")
-    wine.wait_for(lambda: wine.window_info("QuorvanePanel"), 30, "the panel")
+    wine.shown_panel()
     wine.driver("dblclick", "Quorvane", str(RED))
     wine.wait_for(lambda: shown_picture(wine) == GREY, 10, "the link to open")
     return process
@@ -86,7 +86,7 @@ def test_holding_zoom_in_sends_shrinking_eye_heights(wine):
         folder = wine.app_folder("zoom")
         (folder / "Config.ini").write_bytes(b"[GE]\r\nEyeHigh=5000\r\n")
         process = wine.launch(folder / "Quorvane.exe")
-        wine.wait_for(lambda: wine.window_info("QuorvanePanel"), 30, "the panel")
+        wine.shown_panel()
         time.sleep(1.5)
         wine.driver("hold", "Quorvane", str(ZOOM_IN), "1400")
         time.sleep(1)
@@ -113,7 +113,7 @@ def test_the_picker_shows_the_window_under_the_cursor(wine):
     try:
         folder = wine.app_folder("picker")
         process = wine.launch(folder / "Quorvane.exe")
-        panel = wine.wait_for(lambda: wine.window_info("QuorvanePanel"), 30, "the panel")
+        panel = wine.shown_panel()
         time.sleep(1.5)
         env = wine.env
         bx, by = panel["left"] + round((2730 + 187) / 15), panel["top"] + round((15 + 187) / 15)

@@ -18,7 +18,7 @@ def start(wine, name, port):
     (folder / "Config.ini").write_bytes(b"[GE]\r\nEyeHigh=5000\r\n[GPS]\r\nPort=%d\r\nSetting=4800,n,8,1\r\n"
                                         b"[Log]\r\nWriteLog=1\r\n" % port)
     process = wine.launch(folder / "Quorvane.exe")
-    wine.wait_for(lambda: wine.window_info("QuorvanePanel"), 30, "the panel")
+    wine.shown_panel()
     return folder, process
 
 

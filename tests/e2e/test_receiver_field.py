@@ -45,7 +45,7 @@ def quorvane(wine, name, config: bytes, ports=(), announce=False):
     (run.folder / "Config.ini").write_bytes(config + b"[Log]\r\nWriteLog=1\r\n")
     try:
         run.process = wine.launch(run.folder / "Quorvane.exe")
-        wine.wait_for(lambda: wine.window_info("QuorvanePanel"), 30, "the panel")
+        wine.shown_panel()
         yield run
     finally:
         for stop in run.stops:

@@ -36,7 +36,7 @@ def test_a_user_unpacks_the_zip_into_a_chinese_folder_sets_the_port_and_drives(w
         serial = fresh.serial_port(51)
         process = subprocess.Popen(["wine", "C:\\用户工具\\Quorvane 5\\Quorvane.exe"], env=fresh.env,
                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        fresh.wait_for(lambda: fresh.window_info("QuorvanePanel"), 30, "the panel")
+        fresh.shown_panel()
         fresh.driver("dblclick", "Quorvane", str(RED))
         fresh.wait_for(lambda: shown_picture(fresh) == GREY, 10, "the receiver connected")
         fresh.driver("click", "Quorvane", str(TRACK))
@@ -90,7 +90,7 @@ def test_the_panel_is_right_at_every_display_scaling(wine):
             folder = wine.app_folder(f"dpi{dpi}")
             (folder / "Config.ini").write_bytes(b"[GPS]\r\nPort=52\r\nSetting=4800,n,8,1\r\n")
             process = wine.launch(folder / "Quorvane.exe")
-            panel = wine.wait_for(lambda: wine.window_info("QuorvanePanel"), 30, "the panel")
+            panel = wine.shown_panel()
             wine.driver("dblclick", "Quorvane", str(RED))
             wine.wait_for(lambda: shown_picture(wine) == GREY, 10, "the receiver connected")
             # The widest texts a fix gives: a long longitude, speed and precision.

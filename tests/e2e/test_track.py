@@ -38,7 +38,7 @@ def start_recording(wine, name, port, serial, programs=None):
         b"[GPS]\r\nPort=%d\r\nSetting=4800,n,8,1\r\n[Track]\r\nTrackTempFile=%s\r\n" %
         (port, wine.windows_path(temp).encode()))
     process = (programs or wine.launch)(folder / "Quorvane.exe")
-    wine.wait_for(lambda: wine.window_info("QuorvanePanel"), 30, "the panel")
+    wine.shown_panel()
     wine.driver("dblclick", "Quorvane", str(RED))
     wine.wait_for(lambda: shown_picture(wine) == GREY, 10, "the link to open")
     check_equal(wine.driver("click", "Quorvane", str(TRACK))[0], 0, "click on the track switch")

@@ -26,7 +26,7 @@ def place(i):
 
 def launch(wine, folder, before_the_link=None):
     process = wine.launch(folder / "Quorvane.exe")
-    wine.wait_for(lambda: wine.window_info("QuorvanePanel"), 30, "the panel")
+    wine.shown_panel()
     if before_the_link:
         before_the_link()  # the double click that opens the link is the panel's first click
     wine.driver("dblclick", "Quorvane", str(RED))

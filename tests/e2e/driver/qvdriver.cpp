@@ -74,10 +74,18 @@ std::vector<HWND> Children(HWND parent) {
     return all;
 }
 
+// A top-level window's title is kept by the system and read without a message,
+// so a window whose thread is busy or slow to answer is still found.
+std::wstring TitleOf(HWND hwnd) {
+    wchar_t buffer[512] = L"";
+    GetWindowTextW(hwnd, buffer, 512);
+    return buffer;
+}
+
 std::vector<HWND> Titled(const std::wstring& title) {
     std::vector<HWND> found;
     for (HWND h : TopLevel())
-        if (TextOf(h) == title) found.push_back(h);
+        if (TitleOf(h) == title) found.push_back(h);
     return found;
 }
 
