@@ -13,7 +13,6 @@ namespace {
 constexpr wchar_t kClassName[] = L"QuorvaneMarker";
 constexpr UINT_PTR kRedrawTimer = 1;
 
-
 }  // namespace
 
 void MarkerWindow::EnsureLoaded() {

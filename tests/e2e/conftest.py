@@ -2,7 +2,6 @@
 worker, so workers never share a stand-in or a COM port), and for a test of its own a fresh stand-in Earth
 and virtual serial cables."""
 import os
-import signal
 from pathlib import Path
 
 import pytest
@@ -28,12 +27,9 @@ def nothing_left_running(wine, request):
     killed, must not meet the next test: what is left running is killed, and with a stand-in Wine's rpcss,
     which would otherwise send the next activation to the dead server."""
     yield
-    left = {name: wine.pids(name) for name in ("Quorvane.exe", "EarthStandIn.exe")}
-    for pid in left["Quorvane.exe"] + left["EarthStandIn.exe"]:
-        os.kill(pid, signal.SIGKILL)
+    left = {name: wine.kill(name) for name in ("Quorvane.exe", "EarthStandIn.exe")}
     if left["EarthStandIn.exe"]:
-        for pid in wine.pids("rpcss.exe"):
-            os.kill(pid, signal.SIGKILL)
+        wine.kill("rpcss.exe")
     if any(left.values()):
         with open(wine.work / "left-running.txt", "a") as report:  # pytest-xdist swallows a worker's stderr
             print(f"{request.node.nodeid}: killed {left}", file=report)

@@ -1,8 +1,6 @@
 """Google Earth as it really behaves, against the real Quorvane.exe: a slow start, a hang, a crash, a build
 without the control object, and an installed Google Earth whose automation was never registered."""
-import os
 import shutil
-import signal
 import threading
 import time
 from contextlib import contextmanager
@@ -149,8 +147,7 @@ def test_a_crashed_google_earth_is_reconnected_and_followed_again(wine):
         opened_before = len([l for l in journal(run.log) if l.startswith("control.OpenFile(")])
         killed = time.monotonic()
         kill_standin(wine)
-        for pid in wine.pids("rpcss.exe"):  # Wine keeps a dead server's class otherwise; Windows does not
-            os.kill(pid, signal.SIGKILL)
+        wine.kill("rpcss.exe")  # Wine keeps a dead server's class otherwise; Windows does not
 
         def after_restart():
             lines = journal(run.log)

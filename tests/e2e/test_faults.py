@@ -2,7 +2,6 @@
 a full or read-only track folder, and a reader of the temporary track file racing a long recording."""
 import os
 import random
-import signal
 import subprocess
 import threading
 import time
@@ -223,22 +222,17 @@ def test_a_receiver_that_goes_away_leaves_the_panel_and_the_tick_running(wine):
 
 
 def kill_standin(wine):
-    pids = wine.pids("EarthStandIn.exe")
-    check(pids, "the stand-in Earth is running")
-    for pid in pids:
-        os.kill(pid, signal.SIGKILL)
+    check(wine.kill("EarthStandIn.exe"), "the stand-in Earth is running")
 
 
 def forget_killed_standin(wine, hung=False):
     """Wine's rpcss keeps a killed server's class registered and sends the next activation to it; Wine starts
     a fresh rpcss when one is needed. A hung stand-in does not answer a polite close: it is killed."""
     if hung:
-        for pid in wine.pids("EarthStandIn.exe"):
-            os.kill(pid, signal.SIGKILL)
+        wine.kill("EarthStandIn.exe")
     else:
         wine.stop_standin()
-    for pid in wine.pids("rpcss.exe"):
-        os.kill(pid, signal.SIGKILL)
+    wine.kill("rpcss.exe")
 
 
 def test_google_earth_killed_while_following(wine):

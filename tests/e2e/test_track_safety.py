@@ -1,6 +1,5 @@
 """Nothing recorded is lost and nothing leaks, against the real Quorvane.exe: killed while recording, recovery
 files cut at every byte, a track folder that turns read-only before closing, and an hour's drive."""
-import os
 import random
 import subprocess
 import threading

@@ -107,14 +107,19 @@ int Windows(const std::wstring& title) {
     return 0;
 }
 
+// A box being built is there, hidden and empty, before it shows: the shown one is meant.
+HWND Shown(const std::vector<HWND>& windows) {
+    auto shown = std::find_if(windows.begin(), windows.end(), [](HWND h) { return IsWindowVisible(h); });
+    return shown != windows.end() ? *shown : nullptr;
+}
+
 int Wait(const std::wstring& title, double seconds) {
     DWORD until = GetTickCount() + static_cast<DWORD>(seconds * 1000);
     do {
-        for (HWND h : Titled(title))
-            if (IsWindowVisible(h)) {
-                Print(Hex(h) + "\n");
-                return 0;
-            }
+        if (HWND h = Shown(Titled(title))) {
+            Print(Hex(h) + "\n");
+            return 0;
+        }
         Sleep(100);
     } while (static_cast<LONG>(until - GetTickCount()) > 0);
     return 1;
@@ -123,9 +128,8 @@ int Wait(const std::wstring& title, double seconds) {
 int Texts(const std::wstring& title) {
     std::vector<HWND> found = Titled(title);
     if (found.empty()) return 1;
-    // A box being built is there, hidden and empty, before it shows: the shown one is meant.
-    auto shown = std::find_if(found.begin(), found.end(), [](HWND h) { return IsWindowVisible(h); });
-    for (HWND c : Children(shown != found.end() ? *shown : found.front())) {
+    HWND shown = Shown(found);
+    for (HWND c : Children(shown ? shown : found.front())) {
         LONG style = GetWindowLongW(c, GWL_STYLE);
         std::string kind = qv::WideToUtf8(ClassOf(c));
         if (kind == "Static" && (style & SS_TYPEMASK) == SS_ICON) kind = "Icon";
