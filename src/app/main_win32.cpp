@@ -1,18 +1,34 @@
-// The program's entry: COM, start-up, then the message loop until the panel closes.
+// The program's entry and the one place it is put together: COM, start-up,
+// the panel's parts wired to each other, then the message loop until the panel closes.
 #include <windows.h>
 #include <objbase.h>
 #include <shlobj.h>
 
+#include <memory>
+#include <optional>
 #include <string>
 
 #include "app/fix_cycle.h"
 #include "app/startup.h"
 #include "base/message_pump_win32.h"
+#include "base/messages.h"
 #include "base/text_codec.h"
+#include "earth/call_worker.h"
 #include "earth/earth_install_win32.h"
+#include "earth/earth_session.h"
 #include "earth/earth_win32.h"
 #include "earth/window_api_win32.h"
+#include "gps/receiver_link.h"
+#include "gps/serial_port_win32.h"
+#include "marker/marker_window_win32.h"
+#include "track/camera_view.h"
+#include "track/track_recorder.h"
+#include "ui/earth_track_map.h"
 #include "ui/main_window_win32.h"
+#include "ui/panel.h"
+#include "ui/status_board.h"
+#include "ui/view_controls.h"
+#include "ui/window_picker.h"
 
 namespace qv {
 namespace {
@@ -48,25 +64,172 @@ std::string ExecutableFolderOf(HMODULE module) {
     return WideToUtf8(folder);
 }
 
+// What the whole program shares, made before Google Earth is reached.
+struct Platform {
+    Win32ProfileReader profile;
+    SystemSteadyClock steady;
+    EarthBudget budget{steady};  // every window-thread action's time for Google Earth
+    std::unique_ptr<EarthConnector> earth = MakeComEarthConnector({300, &budget});
+    Win32InstallProbe install;
+    DiskTrackFiles tracks;
+    DiskRecovery recovery;
+    Win32MessagePump pump;
+    Win32WindowApi windows;
+    Win32Sleeper sleeper;
+};
+
+// The panel and everything it drives, wired together. The window forwards
+// what the user does here; every action's calls into Google Earth share one budget.
+class Program final : public PanelActions, public CameraView {
+public:
+    Program(HINSTANCE instance, AppSettings& settings, GpsFix& fix, const LocalClock& clock, const RunLog& log,
+            EarthLink& earth, Platform& platform, TrackPlaces places, std::function<void()> reloadSettings,
+            std::vector<std::string> recovered)
+        : settings_(settings),
+          earth_(earth),
+          p_(platform),
+          places_(std::move(places)),
+          recovered_(std::move(recovered)),
+          window_(instance, *this),
+          marker_(instance, p_.windows, p_.pump),
+          panel_(window_, p_.windows, p_.sleeper, log),
+          status_(window_, text::kStateInitial),
+          views_(settings, earth, panel_.state(), p_.pump, p_.sleeper, marker_, p_.budget,
+                 [this] { window_.ParkFocus(); }),
+          trackMap_(earth),
+          track_(settings, trackMap_, p_.tracks, clock),
+          link_({settings, fix, port_, window_, status_, p_.pump, ports_, p_.steady, log, std::move(reloadSettings),
+                 [this] { LoadReceiverSettings(settings_, p_.profile); },
+                 [this] { CapEyeHeight(earth_, settings_.EyeHigh); }}),
+          session_(earth, *p_.earth, log, p_.steady,
+                   {[this](std::string_view text) {
+                        if (text.empty()) status_.Clear(StatusSource::earth);
+                        else status_.Set(StatusSource::earth, text);
+                    },
+                    [this] { ParkVehicleMarker(earth_, marker_); },
+                    [this] {
+                        // Back after a loss: the track being recorded is shown on the new map at once.
+                        if (panel_.state().bRecordTrack) track_.ShowTrack();
+                    }}),
+          cycle_(settings, fix, link_, window_, clock, earth, panel_.state(), track_, marker_, p_.windows) {}
+
+    bool Open() { return window_.Open(static_cast<uint32_t>(EarthSession::kPollMs)); }
+
+    // PanelActions
+    void OnLoad() override {
+        picker_.emplace(p_.windows, status_, panel_.state(), window_.Handle());
+        track_.KeepSafe(p_.recovery, places_, [this](const std::string& path) { OnSavedElsewhere(path); });
+        if (!recovered_.empty()) {
+            std::string names;
+            for (const std::string& path : recovered_) names += (names.empty() ? "" : "，") + BaseName(path);
+            status_.Set(StatusSource::track, text::Fill(text::kRecovered, names));
+        }
+        EarthBudget::Action action(p_.budget);
+        panel_.OnLoad();
+        session_.Begin();
+        // Opening the link at start is asked for in Config.ini; it is then opened as a double click would.
+        if (settings_.OpenAtStart) link_.OnStateImageDoubleClick(0);
+    }
+    void OnReceiverTick(bool simulate) override {
+        EarthBudget::Action action(p_.budget);
+        cycle_.UpdateFromGps();
+        track_.RetryUnsavedTracks();
+        if (simulate) track_.SimulateTrack({p_.pump, p_.sleeper, *this});
+    }
+    void OnQuickTick() override {
+        EarthBudget::Action action(p_.budget);
+        session_.OnTick();
+        link_.OnTick();
+    }
+    void OnStatePictureDoubleClick(int index) override {
+        EarthBudget::Action action(p_.budget);
+        link_.OnStateImageDoubleClick(index);
+    }
+    std::string OnFollowClick(bool checked) override { return views_.OnFollowClick(checked); }
+    std::string OnTrackSwitch(bool checked) override {
+        EarthBudget::Action action(p_.budget);
+        return track_.OnTrackSwitch(checked, panel_.state().bRecordTrack);
+    }
+    void On3DClick(bool threeD) override {
+        EarthBudget::Action action(p_.budget);
+        views_.On3DClick(threeD);
+    }
+    void OnNorthClick(bool northUp) override { views_.OnNorthClick(northUp); }
+    void OnZoomInPress() override { views_.OnZoomInPress(); }  // each step is an action of its own
+    void OnZoomOutPress() override { views_.OnZoomOutPress(); }
+    void OnZoomRelease() override { views_.OnZoomRelease(); }
+    void OnPickerPress() override {
+        if (picker_) picker_->OnPress();
+    }
+    void OnPickerMove(double x, double y) override {
+        if (picker_) picker_->OnMove(x, y);
+    }
+    void OnPickerRelease() override {
+        if (picker_) picker_->OnRelease();
+    }
+    void OnAnyClick() override { status_.Clear(StatusSource::track); }
+    void OnClose() override {
+        closing_ = true;
+        // A recording in progress is kept, under the name it started with, and where it went is said.
+        track_.OnPanelClose(panel_.state().bRecordTrack);
+        if (!savedWhileClosing_.empty()) {
+            std::string paths;
+            for (size_t i = 0; i < savedWhileClosing_.size(); ++i) paths += (i ? "\n" : "") + savedWhileClosing_[i];
+            window_.Notice(text::Fill(text::kSavedElsewhere, paths), text::kNoticeTitle);
+        }
+        panel_.state().bZooming = false;  // a zoom loop that is running ends with the window
+        link_.CloseGPS();
+        marker_.Unload();
+    }
+
+    // CameraView: where the track simulation flies.
+    void SetCameraView(double latitude, double longitude, bool tilted, double heading, bool north) override {
+        FlyCameraTo(earth_, settings_.EyeHigh, latitude, longitude, tilted, heading, north);
+        PlaceVehicleMarker(earth_, marker_, p_.windows, heading, north);
+    }
+
+private:
+    void OnSavedElsewhere(const std::string& path) {
+        if (closing_) savedWhileClosing_.push_back(path);
+        else status_.Set(StatusSource::track, text::Fill(text::kSavedElsewhere, path));
+    }
+
+    AppSettings& settings_;
+    EarthLink& earth_;
+    Platform& p_;
+    TrackPlaces places_;
+    std::vector<std::string> recovered_;
+    // In the order they depend on each other; they go in the reverse, the window last.
+    MainWindow window_;
+    Win32SerialPort port_;
+    Win32PortFinder ports_;
+    MarkerWindow marker_;
+    Panel panel_;
+    StatusBoard status_;
+    ViewControls views_;
+    std::optional<WindowPicker> picker_;
+    EarthTrackMap trackMap_;
+    TrackRecorder track_;
+    ReceiverLink link_;
+    EarthSession session_;
+    FixCycle cycle_;
+    bool closing_ = false;
+    std::vector<std::string> savedWhileClosing_;
+};
+
 class Win32Startup final : public StartupPlatform {
 public:
     Win32Startup(HINSTANCE instance, AppSettings& settings, GpsFix& fix, const LocalClock& clock, const RunLog& log,
                  EarthLink& link)
-        : instance_(instance),
-          settings_(settings),
-          fix_(fix),
-          clock_(clock),
-          log_(log),
-          link_(link),
-          earth_(MakeComEarthConnector()) {}
+        : instance_(instance), settings_(settings), fix_(fix), clock_(clock), log_(log), link_(link) {}
 
     std::string ExecutableFolder() override { return ExecutableFolderOf(nullptr); }
-    const ProfileReader& Profile() override { return profile_; }
-    EarthConnector& Earth() override { return *earth_; }
-    InstallProbe& Install() override { return install_; }
-    const SteadyClock& Clock() override { return steady_; }
-    TrackFiles& Tracks() override { return tracks_; }
-    RecoveryDisk& Recovery() override { return recovery_; }
+    const ProfileReader& Profile() override { return p_.profile; }
+    EarthConnector& Earth() override { return *p_.earth; }
+    InstallProbe& Install() override { return p_.install; }
+    const SteadyClock& Clock() override { return p_.steady; }
+    TrackFiles& Tracks() override { return p_.tracks; }
+    RecoveryDisk& Recovery() override { return p_.recovery; }
     TrackPlaces Places(const AppSettings& settings) override {
         std::string local = KnownFolder(FOLDERID_LocalAppData);
         return {settings.AppPath, local.empty() ? local : local + "Quorvane\\", KnownFolder(FOLDERID_Documents)};
@@ -74,23 +237,16 @@ public:
     void Pause(uint32_t milliseconds) override {
         // Waits for the time or a message, whichever comes first, and handles what came.
         MsgWaitForMultipleObjects(0, nullptr, FALSE, milliseconds, QS_ALLINPUT);
-        pump_.ProcessPending();
+        p_.pump.ProcessPending();
     }
     void ShowError(std::string_view text, std::string_view title) override {
         MessageBoxW(nullptr, Utf8ToWide(text).c_str(), Utf8ToWide(title).c_str(), MB_OK | MB_ICONSTOP);
     }
     bool ShowMainWindow(const std::vector<std::string>& recovered) override {
-        PanelServices services{settings_, fix_,     link_,    *earth_,  log_, clock_, steady_, windows_,
-                               sleeper_,  recovery_, Places(settings_), [this] {
-                                   LoadSettings(settings_, ExecutableFolder(), profile_);
-                               }};
-        window_ = std::make_unique<MainWindow>(instance_, services);
-        // The fix cycle drives the panel's parts every second.
-        MainWindow::Parts parts = window_->parts();
-        cycle_ = std::make_unique<FixCycle>(settings_, fix_, parts.link, parts.view, clock_, link_, parts.state,
-                                            parts.track, parts.marker, windows_);
-        window_->SetReceiverTick([this] { cycle_->UpdateFromGps(); });
-        return window_->Open(recovered);
+        program_ = std::make_unique<Program>(
+            instance_, settings_, fix_, clock_, log_, link_, p_, Places(settings_),
+            [this] { LoadSettings(settings_, ExecutableFolder(), p_.profile); }, recovered);
+        return program_->Open();
     }
 
 private:
@@ -100,17 +256,8 @@ private:
     const LocalClock& clock_;
     const RunLog& log_;
     EarthLink& link_;
-    Win32ProfileReader profile_;
-    std::unique_ptr<EarthConnector> earth_;
-    Win32InstallProbe install_;
-    DiskTrackFiles tracks_;
-    DiskRecovery recovery_;
-    SystemSteadyClock steady_;
-    Win32MessagePump pump_;
-    Win32WindowApi windows_;
-    Win32Sleeper sleeper_;
-    std::unique_ptr<MainWindow> window_;
-    std::unique_ptr<FixCycle> cycle_;  // goes before the window whose parts it holds
+    Platform p_;
+    std::unique_ptr<Program> program_;  // goes before the platform it uses
 };
 
 int Run(HINSTANCE instance) {

@@ -18,6 +18,7 @@ inline constexpr char kReceiverLost[] = "GPS 设备已断开，正在重新连�
 inline constexpr char kOtherTalker[] = "收到 ${1}RMC 语句：请在 Config.ini 的 [GPS] 中设置 Talkers=GP,{1}，然后双击卫星图标";
 inline constexpr char kEarthWaiting[] = "正在等待 Google Earth 启动…";
 inline constexpr char kEarthReconnecting[] = "Google Earth 已断开，正在重新连接…";
+inline constexpr char kEarthHung[] = "Google Earth 没有响应，正在等待…";
 inline constexpr char kRecovered[] = "已恢复上次未保存的轨迹：{1}";
 inline constexpr char kSavedElsewhere[] = "轨迹无法保存到程序目录，已保存到：{1}";
 

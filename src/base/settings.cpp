@@ -59,6 +59,16 @@ void LoadSettings(AppSettings& settings, std::string_view exeFolder, const Profi
     LoadSettingsFrom(settings, exeFolder, folder + "Config.ini", profile);
 }
 
+void LoadReceiverSettings(AppSettings& settings, const ProfileReader& profile) {
+    for (const SettingEntry& entry : kTable) {
+        if (entry.section != "GPS" || (entry.key != "Port" && entry.key != "Setting" && entry.key != "Talkers"))
+            continue;
+        std::string ansi = profile.ReadString(settings.ConfigFile, entry.section, entry.key, entry.lookupDefault,
+                                              kSettingBufferSize);
+        Apply(settings, entry, AnsiToUtf8(ansi));
+    }
+}
+
 void LoadSettingsFrom(AppSettings& settings, std::string_view exeFolder, const std::string& configFile,
                       const ProfileReader& profile) {
     settings.AppPath = std::string(exeFolder);

@@ -60,6 +60,9 @@ inline constexpr size_t kSettingBufferSize = 255;
 // Fills every field from `exeFolder` and the Config.ini in it. Never fails:
 // anything missing or malformed gives the defaults.
 void LoadSettings(AppSettings& settings, std::string_view exeFolder, const ProfileReader& profile);
+// Reads again only the receiver's keys (Port, Setting, Talkers) from the
+// Config.ini that `settings` came from, leaving everything else as this run has it.
+void LoadReceiverSettings(AppSettings& settings, const ProfileReader& profile);
 // The same, with the settings read from another file than exeFolder's Config.ini.
 void LoadSettingsFrom(AppSettings& settings, std::string_view exeFolder, const std::string& configFile,
                       const ProfileReader& profile);

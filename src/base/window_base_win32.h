@@ -3,7 +3,34 @@
 // message goes to Derived::HandleMessage; no exception leaves the procedure.
 #include <windows.h>
 
+#include <utility>
+
 namespace qv {
+
+// A window of our own that is not a child of another: destroyed with its owner.
+class OwnedWindow {
+public:
+    OwnedWindow() = default;
+    explicit OwnedWindow(HWND h) : h_(h) {}
+    OwnedWindow(OwnedWindow&& o) noexcept : h_(std::exchange(o.h_, nullptr)) {}
+    OwnedWindow& operator=(OwnedWindow&& o) noexcept {
+        if (this != &o) {
+            reset();
+            h_ = std::exchange(o.h_, nullptr);
+        }
+        return *this;
+    }
+    OwnedWindow(const OwnedWindow&) = delete;
+    OwnedWindow& operator=(const OwnedWindow&) = delete;
+    ~OwnedWindow() { reset(); }
+    HWND get() const { return h_; }
+    void reset() {
+        if (h_) DestroyWindow(std::exchange(h_, nullptr));
+    }
+
+private:
+    HWND h_ = nullptr;
+};
 
 template <class Derived>
 class WindowBase {

@@ -85,6 +85,9 @@ public:
     virtual ControlMembers ControlKnows() = 0;
     // True once any call on this connection's objects found Google Earth gone.
     virtual bool Lost() = 0;
+    // True while a call that was given up on has not come back: Google Earth
+    // is busy or hung, and calls are refused meanwhile.
+    virtual bool Stuck() = 0;
 };
 
 class EarthConnector {

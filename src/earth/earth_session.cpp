@@ -22,7 +22,8 @@ void EarthSession::OnTick() {
         if (now >= nextPoll_) Poll(now);
         return;
     case Phase::ready:
-        if (link_.connection && link_.connection->Lost()) Lose(now);
+        if (link_.connection && link_.connection->Lost()) return Lose(now);
+        WatchStuck(now);
         return;
     case Phase::reconnecting:
         Reconnect(now);
@@ -52,7 +53,26 @@ void EarthSession::BecomeReady() {
     if (hooks_.earthReady) hooks_.earthReady();
 }
 
+void EarthSession::WatchStuck(uint64_t now) {
+    bool stuck = link_.connection && link_.connection->Stuck();
+    if (!stuck) {
+        stuckSince_.reset();
+        if (!stuckShown_) return;
+        stuckShown_ = false;
+        log_.LogLine("      - Google Earth Answers Again");
+        Status("");
+        return;
+    }
+    if (!stuckSince_) stuckSince_ = now;
+    if (stuckShown_ || now - *stuckSince_ < kStuckReportMs) return;
+    stuckShown_ = true;
+    log_.LogLine("      - Google Earth Not Answering");
+    Status(text::kEarthHung);
+}
+
 void EarthSession::Lose(uint64_t now) {
+    stuckSince_.reset();
+    stuckShown_ = false;  // the reconnection's own words replace it
     log_.LogLine("      - Google Earth Disconnected");
     DropEarth(link_);
     if (hooks_.parkMarker) hooks_.parkMarker();

@@ -3,6 +3,7 @@
 // reaching it again after it crashed or was closed.
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -27,6 +28,8 @@ public:
     static constexpr uint64_t kRetryMs = 5000;            // a new attempt after a loss, this often
     static constexpr uint64_t kActivationLimitMs = 60000; // an attempt that long unanswered is given up
     static constexpr size_t kMaxLeftBehind = 2;            // given-up attempts still out before no new one goes
+    // A call still out this long is reported: a slow Google Earth that answers late now and then is not.
+    static constexpr uint64_t kStuckReportMs = 500;
 
     enum class Phase { idle, waiting, ready, reconnecting };
 
@@ -45,6 +48,7 @@ private:
     void BecomeReady();
     void Lose(uint64_t now);
     void Reconnect(uint64_t now);
+    void WatchStuck(uint64_t now);
     void Status(std::string_view text);
 
     EarthLink& link_;
@@ -60,6 +64,8 @@ private:
     std::vector<std::unique_ptr<EarthConnection>> leftBehind_;
     uint64_t attemptStart_ = 0;
     uint64_t nextAttempt_ = 0;
+    std::optional<uint64_t> stuckSince_;
+    bool stuckShown_ = false;
 };
 
 }  // namespace qv

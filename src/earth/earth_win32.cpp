@@ -5,17 +5,14 @@
 #include <oleauto.h>
 
 #include <atomic>
-#include <chrono>
-#include <condition_variable>
-#include <deque>
 #include <functional>
 #include <map>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "base/text_codec.h"
+#include "earth/call_worker.h"
 #include "earth/com_ptr.h"
 #include "earth/earth_members.h"
 
@@ -185,31 +182,12 @@ struct RemoteObjects {
     int nextCamera = 1;
 };
 
-// Queued work; `slot` names work that a newer one of the same slot replaces.
-enum Slot { kNoSlot = 0, kMoveSlot, kOpenSlot };
+using Worker = CallWorker<RemoteObjects>;
+enum Slot : Worker::Slot { kMoveSlot = 1, kOpenSlot };
 
-struct Waiter {
-    bool finished = false;
-    bool abandoned = false;
-};
-
-struct Job {
-    std::function<void(RemoteObjects&)> work;
-    Slot slot = kNoSlot;
-    std::shared_ptr<Waiter> waiter;
-};
-
-// Shared by the program's side and the thread; outlives whichever ends last.
-struct Shared {
+// The activation's outcome, written by the thread before `state` is set.
+struct Activation {
     std::mutex mutex;
-    std::condition_variable wake;  // work for the thread
-    std::condition_variable done;  // a job the program waits for has ended
-    std::deque<Job> queue;
-    bool quit = false;
-    bool stuck = false;  // a job was waited for in vain and has not ended yet
-    std::atomic<bool> lost{false};
-
-    // The activation's outcome, written by the thread before `state` is set.
     std::atomic<int> state{static_cast<int>(EarthConnection::State::pending)};
     HRESULT appResult = E_PENDING;
     bool haveControl = false;
@@ -226,7 +204,7 @@ ComPtr<IDispatch> Create(const wchar_t* classId, HRESULT& hr) {
     return object;
 }
 
-void Activate(Shared& shared, RemoteObjects& objects) {
+void Activate(Activation& shared, RemoteObjects& objects) {
     HRESULT appResult = E_FAIL, controlResult = E_FAIL;
     // Both are asked for, even when the first cannot be had.
     ComPtr<IDispatch> app = Create(earth::kAppClassId, appResult);
@@ -248,104 +226,18 @@ void Activate(Shared& shared, RemoteObjects& objects) {
     shared.state = static_cast<int>(objects.app ? EarthConnection::State::connected : EarthConnection::State::failed);
 }
 
-void RunThread(std::shared_ptr<Shared> shared) {
-    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-    {
-        RemoteObjects objects(shared->lost);
-        for (;;) {
-            Job job;
-            {
-                std::unique_lock lock(shared->mutex);
-                shared->wake.wait(lock, [&] { return shared->quit || !shared->queue.empty(); });
-                if (shared->queue.empty()) break;  // told to end, and nothing is left to do
-                job = std::move(shared->queue.front());
-                shared->queue.pop_front();
-            }
-            try {
-                job.work(objects);
-            } catch (...) {
-                // A failed job is a failed call; the thread goes on.
-            }
-            if (job.waiter) {
-                std::lock_guard lock(shared->mutex);
-                job.waiter->finished = true;
-                if (job.waiter->abandoned) shared->stuck = false;
-                shared->done.notify_all();
-            }
-        }
-    }  // the objects are released here, on the thread that made them
-    CoUninitialize();
+// One connection's worker: COM is entered on its thread, and left only when it was entered.
+std::shared_ptr<Worker> MakeWorker(const ComEarthOptions& options) {
+    Worker::Hooks hooks{[](std::atomic<bool>& lost) { return std::make_unique<RemoteObjects>(lost); },
+                        [] { return SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)); },
+                        [] { CoUninitialize(); }};
+    return std::make_shared<Worker>(std::move(hooks), options.budget, options.callBudgetMs);
 }
 
-// The program's handle on one connection's thread. Dropping the last one lets
-// the thread finish its queue and end; nothing ever waits for it to end.
-class EarthThread {
-public:
-    explicit EarthThread(const ComEarthOptions& options) : shared_(std::make_shared<Shared>()), options_(options) {
-        std::thread(RunThread, shared_).detach();
-    }
-    ~EarthThread() {
-        std::lock_guard lock(shared_->mutex);
-        shared_->quit = true;
-        shared_->wake.notify_all();
-    }
-    EarthThread(const EarthThread&) = delete;
-    EarthThread& operator=(const EarthThread&) = delete;
+// A camera move or file load that is held to go out late has not been refused.
+bool Sent(SendResult result) { return result == SendResult::done || result == SendResult::queued; }
 
-    Shared& shared() { return *shared_; }
-
-    // Runs `work` there and waits for its answer, within the budget. Nothing
-    // when the time runs out, when an earlier call is still out, or when Google
-    // Earth is known to be gone.
-    template <class R>
-    std::optional<R> Call(std::function<std::optional<R>(RemoteObjects&)> work) {
-        auto answer = std::make_shared<std::optional<R>>();
-        auto waiter = std::make_shared<Waiter>();
-        std::unique_lock lock(shared_->mutex);
-        if (shared_->stuck || shared_->lost) return std::nullopt;
-        shared_->queue.push_back({[work = std::move(work), answer](RemoteObjects& o) { *answer = work(o); },
-                                  kNoSlot, waiter});
-        shared_->wake.notify_all();
-        if (!shared_->done.wait_for(lock, std::chrono::milliseconds(options_.callBudgetMs),
-                                    [&] { return waiter->finished; })) {
-            waiter->abandoned = true;
-            shared_->stuck = true;
-            return std::nullopt;
-        }
-        return *answer;
-    }
-
-    // A camera move or file load: waited for like any call; but while an
-    // earlier call is still out, kept to go out late instead, replacing one of
-    // the same slot that has not gone out yet, so the newest wins.
-    bool Send(Slot slot, std::function<bool(RemoteObjects&)> work) {
-        {
-            std::lock_guard lock(shared_->mutex);
-            if (shared_->lost) return false;
-            if (shared_->stuck && options_.queueMoves) {
-                std::erase_if(shared_->queue, [&](const Job& j) { return j.slot == slot; });
-                shared_->queue.push_back({[work = std::move(work)](RemoteObjects& o) { work(o); }, slot, nullptr});
-                shared_->wake.notify_all();
-                return false;
-            }
-        }
-        return Call<bool>([work = std::move(work)](RemoteObjects& o) -> std::optional<bool> { return work(o); })
-            .value_or(false);
-    }
-
-    // Work that must happen there but is waited for by nobody (releasing objects).
-    void Post(std::function<void(RemoteObjects&)> work) {
-        std::lock_guard lock(shared_->mutex);
-        shared_->queue.push_back({std::move(work), kNoSlot, nullptr});
-        shared_->wake.notify_all();
-    }
-
-private:
-    std::shared_ptr<Shared> shared_;
-    ComEarthOptions options_;
-};
-
-using ThreadRef = std::shared_ptr<EarthThread>;
+using ThreadRef = std::shared_ptr<Worker>;
 
 // ------------------------------------------------------------------ the objects as the program sees them
 
@@ -358,7 +250,7 @@ public:
     ComCamera(const ComCamera&) = delete;
     ComCamera& operator=(const ComCamera&) = delete;
 
-    const EarthThread* thread() const { return thread_.get(); }
+    const Worker* thread() const { return thread_.get(); }
     int id() const { return id_; }
 
     std::optional<double> Range() override { return Get(member::kRange); }
@@ -394,18 +286,22 @@ private:
 // Calls `name` on the object `pick` chooses and keeps the camera it returns there.
 std::unique_ptr<EarthCamera> FetchCamera(const ThreadRef& thread, std::unique_ptr<Dispatcher> RemoteObjects::*pick,
                                          const wchar_t* name, bool terrain) {
-    std::optional<int> id = thread->Call<int>([=](RemoteObjects& o) -> std::optional<int> {
-        Dispatcher* object = (o.*pick).get();
-        if (!object) return std::nullopt;
-        Variant result;
-        if (object->Call(name, DISPATCH_METHOD | DISPATCH_PROPERTYGET, {Flag(terrain)}, &result.v) != EarthOutcome::ok)
-            return std::nullopt;
-        ComPtr<IDispatch> camera = AsDispatch(result.v);
-        if (!camera) return std::nullopt;
-        int id = o.nextCamera++;
-        o.cameras[id] = std::make_unique<Dispatcher>(std::move(camera), o.lost);
-        return id;
-    });
+    std::optional<int> id = thread->Call<int>(
+        [=](RemoteObjects& o) -> std::optional<int> {
+            Dispatcher* object = (o.*pick).get();
+            if (!object) return std::nullopt;
+            Variant result;
+            if (object->Call(name, DISPATCH_METHOD | DISPATCH_PROPERTYGET, {Flag(terrain)}, &result.v) !=
+                EarthOutcome::ok)
+                return std::nullopt;
+            ComPtr<IDispatch> camera = AsDispatch(result.v);
+            if (!camera) return std::nullopt;
+            int id = o.nextCamera++;
+            o.cameras[id] = std::make_unique<Dispatcher>(std::move(camera), o.lost);
+            return id;
+        },
+        // Nobody will hold this camera: it is let go of at once.
+        [](RemoteObjects& o, int& id) { o.cameras.erase(id); });
     if (!id) return nullptr;
     return std::make_unique<ComCamera>(thread, *id);
 }
@@ -457,20 +353,20 @@ public:
     }
     bool SetCameraParams(double latitude, double longitude, double altitude, int32_t altitudeMode, double range,
                          double tilt, double azimuth, double speed) override {
-        return thread_->Send(kMoveSlot, [=](RemoteObjects& o) {
+        return Sent(thread_->Send(kMoveSlot, [=](RemoteObjects& o) {
             return o.app && o.app->Call(member::kSetCameraParams, DISPATCH_METHOD,
                                         {Double(latitude), Double(longitude), Double(altitude), Long(altitudeMode),
                                          Double(range), Double(tilt), Double(azimuth), Double(speed)},
                                         nullptr) == EarthOutcome::ok;
-        });
+        }));
     }
     bool OpenKmlFile(const std::string& path, bool suppressMessages) override {
-        return thread_->Send(kOpenSlot, [=](RemoteObjects& o) {
+        return Sent(thread_->Send(kOpenSlot, [=](RemoteObjects& o) {
             BstrArg name(path);
             return o.app && name.bstr &&
                    o.app->Call(member::kOpenKmlFile, DISPATCH_METHOD, {name.Arg(), Long(suppressMessages ? 1 : 0)},
                                nullptr) == EarthOutcome::ok;
-        });
+        }));
     }
 
 private:
@@ -501,19 +397,19 @@ public:
     }
     bool SetViewParams(double latitude, double longitude, double range, double tilt, double azimuth, bool terrain,
                        double speed) override {
-        return thread_->Send(kMoveSlot, [=](RemoteObjects& o) {
+        return Sent(thread_->Send(kMoveSlot, [=](RemoteObjects& o) {
             return o.control && o.control->Call(member::kSetViewParams, DISPATCH_METHOD,
                                                 {Double(latitude), Double(longitude), Double(range), Double(tilt),
                                                  Double(azimuth), Flag(terrain), Double(speed)},
                                                 nullptr) == EarthOutcome::ok;
-        });
+        }));
     }
     bool OpenFile(const std::string& path) override {
-        return thread_->Send(kOpenSlot, [=](RemoteObjects& o) {
+        return Sent(thread_->Send(kOpenSlot, [=](RemoteObjects& o) {
             BstrArg name(path);
             return o.control && name.bstr &&
                    o.control->Call(member::kOpenFile, DISPATCH_METHOD, {name.Arg()}, nullptr) == EarthOutcome::ok;
-        });
+        }));
     }
 
 private:
@@ -522,14 +418,19 @@ private:
 
 class ComConnection final : public EarthConnection {
 public:
-    explicit ComConnection(const ComEarthOptions& options) : thread_(std::make_shared<EarthThread>(options)) {
-        thread_->Post([&shared = thread_->shared()](RemoteObjects& o) { Activate(shared, o); });
+    explicit ComConnection(const ComEarthOptions& options)
+        : thread_(MakeWorker(options)), activation_(std::make_shared<Activation>()) {
+        thread_->Post([activation = activation_](RemoteObjects& o) { Activate(*activation, o); });
+        if (thread_->Lost()) {  // no thread could be had for it
+            activation_->appResult = E_OUTOFMEMORY;
+            activation_->state = static_cast<int>(State::failed);
+        }
     }
 
-    State Poll() override { return static_cast<State>(thread_->shared().state.load()); }
+    State Poll() override { return static_cast<State>(activation_->state.load()); }
     int32_t FailureCode() override {
-        std::lock_guard lock(thread_->shared().mutex);
-        return static_cast<int32_t>(thread_->shared().appResult);
+        std::lock_guard lock(activation_->mutex);
+        return static_cast<int32_t>(activation_->appResult);
     }
     std::unique_ptr<EarthApp> TakeApp() override {
         if (Poll() != State::connected || appTaken_) return nullptr;
@@ -538,19 +439,21 @@ public:
     }
     std::unique_ptr<EarthControl> TakeControl() override {
         if (Poll() != State::connected || controlTaken_) return nullptr;
-        std::lock_guard lock(thread_->shared().mutex);
-        if (!thread_->shared().haveControl) return nullptr;
+        std::lock_guard lock(activation_->mutex);
+        if (!activation_->haveControl) return nullptr;
         controlTaken_ = true;
         return std::make_unique<ComControl>(thread_);
     }
     ControlMembers ControlKnows() override {
-        std::lock_guard lock(thread_->shared().mutex);
-        return thread_->shared().knows;
+        std::lock_guard lock(activation_->mutex);
+        return activation_->knows;
     }
-    bool Lost() override { return thread_->shared().lost; }
+    bool Lost() override { return thread_->Lost(); }
+    bool Stuck() override { return thread_->Stuck(); }
 
 private:
     ThreadRef thread_;
+    std::shared_ptr<Activation> activation_;
     bool appTaken_ = false;
     bool controlTaken_ = false;
 };

@@ -6,13 +6,16 @@
 
 namespace qv {
 
+class EarthBudget;
+
 struct ComEarthOptions {
-    // A call waits this long at most for its answer; then it fails, and calls
-    // that follow fail at once until the late one has ended.
+    // A call waits this long at most for its answer, and no longer than what
+    // the window thread's action has left in `budget`; then it fails, and calls
+    // that follow fail at once until the late one has ended. Meanwhile camera
+    // moves and file loads are kept to go out late, a newer one replacing one
+    // that has not gone out yet.
     uint32_t callBudgetMs = 300;
-    // Meanwhile camera moves and file loads are kept to go out late, a newer
-    // one replacing one that has not gone out yet.
-    bool queueMoves = true;
+    EarthBudget* budget = nullptr;  // shared by every connection; outlives them
 };
 
 // Creates Google Earth's objects as a local COM server and calls them through

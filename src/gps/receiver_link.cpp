@@ -169,8 +169,8 @@ void ReceiverLink::StepSearch(uint64_t now) {
     case PortSearch::State::idle:
     case PortSearch::State::nothing:
         if (now < nextAttempt_) return;
-        // As the double click does: Config.ini may name a port by now.
-        s_.reloadSettings();
+        // Config.ini may name a port by now; what the user changed in this run (the zoom) stays.
+        s_.reloadReceiverKeys();
         if (s_.settings.GpsPort != 0) return StartReopen(now);
         search_.Start(SearchSettings(s_.settings.GpsSetting));
         break;
@@ -211,7 +211,7 @@ void ReceiverLink::StepSearch(uint64_t now) {
 }
 
 void ReceiverLink::StartReopen(uint64_t now) {
-    s_.reloadSettings();
+    s_.reloadReceiverKeys();
     if (s_.settings.GpsPort == 0) return StartSearch(now);
     phase_ = Phase::reconnecting;
     reopenSettings_ = ParseSerialSettings(s_.settings.GpsSetting).value_or(SerialSettings{});

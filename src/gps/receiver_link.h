@@ -47,7 +47,8 @@ public:
         PortFinder& finder;
         const SteadyClock& clock;
         const RunLog& log;
-        std::function<void()> reloadSettings;  // reads Config.ini again
+        std::function<void()> reloadSettings;  // reads Config.ini again: the user asked for it
+        std::function<void()> reloadReceiverKeys;  // reads again only the port, speed and talkers
         std::function<void()> opened;          // the link is open: the camera is brought down to EyeHigh
     };
 

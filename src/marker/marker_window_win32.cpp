@@ -12,6 +12,9 @@ namespace {
 
 constexpr wchar_t kClassName[] = L"QuorvaneMarker";
 constexpr UINT_PTR kRedrawTimer = 1;
+// The see-through colour. The background is painted in exactly this colour,
+// never a system colour a theme can change (window text is white under High Contrast Black).
+constexpr COLORREF kColourKey = RGB(0, 0, 0);
 
 }  // namespace
 
@@ -26,7 +29,7 @@ void MarkerWindow::EnsureLoaded() {
     wc.lpfnWndProc = WindowProc;
     wc.hInstance = instance_;
     wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
-    wc.hbrBackground = GetSysColorBrush(COLOR_WINDOWTEXT);
+    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));  // the colour key
     wc.lpszClassName = kClassName;
     RegisterClassExW(&wc);
     int w = static_cast<int>(std::nearbyint(480 / windows_.TwipsPerPixelX()));
@@ -44,7 +47,7 @@ void MarkerWindow::InitOverlay() {
     LONG style = GetWindowLongA(hwnd_, GWL_EXSTYLE);
     SetWindowLongA(hwnd_, GWL_EXSTYLE, style | WS_EX_LAYERED);
     // Only the colour key counts: exact black is see-through, everything else opaque.
-    SetLayeredWindowAttributes(hwnd_, RGB(0, 0, 0), 80, LWA_COLORKEY);
+    SetLayeredWindowAttributes(hwnd_, kColourKey, 80, LWA_COLORKEY);
     windows_.SetTopMost(FromHwnd(hwnd_), true);
 }
 
@@ -93,7 +96,10 @@ void MarkerWindow::DrawCar(bool letEventsRun) {
     HWND window = hwnd_;
     WindowDc dc(window);
     RECT all;
-    if (dc.get() && ::GetClientRect(window, &all)) FillRect(dc.get(), &all, GetSysColorBrush(COLOR_WINDOWTEXT));
+    if (dc.get() && ::GetClientRect(window, &all)) {
+        GdiObject<HBRUSH> key(CreateSolidBrush(kColourKey));
+        FillRect(dc.get(), &all, key.get());
+    }
     if (letEventsRun) pump_.ProcessPending();  // the marker may move or turn meanwhile; the figure uses the new values
     int32_t w = 0, h = 0;
     if (hwnd_ == window && dc.get() && GetClientSize(windows_, FromHwnd(window), w, h)) {

@@ -123,6 +123,7 @@ void TrackRecorder::OpenJournal(const LocalDateTime& start) {
 
 std::string TrackRecorder::OnTrackSwitch(bool checked, bool& bRecordTrack) {
     bRecordTrack = checked;
+    recording_ = checked;
     if (bRecordTrack) {
         // One moment names the file, stamps the document and heads the recovery file.
         LocalDateTime start = clock_.Now();
@@ -150,19 +151,24 @@ void TrackRecorder::SimulateTrack(const Simulation& with) {
         ~Done() { flag = false; }
     } done{simulating_};
 
-    BeginTrackKml();
+    // A document of its own: a recording in progress, its recovery file and the
+    // map's view of it are never touched by a made-up drive.
+    KmlDocument drive;
     LocalDateTime now = clock_.Now();
+    drive.Begin(now);
     std::mt19937 random(static_cast<unsigned>(now.hour * 3600 + now.minute * 60 + now.second));
     std::uniform_real_distribution<double> unit(0.0, 1.0);
     double longitude = 121.5, latitude = 31.12;
-    AppendTrackPoint(longitude, latitude, 10.0);
+    drive.AppendPoint(longitude, latitude, 10.0);
     for (int i = 0; i < 10; ++i) {
         longitude += unit(random) * 0.001;
         latitude += unit(random) * 0.001;
-        AppendTrackPoint(longitude, latitude, 10.0);
+        drive.AppendPoint(longitude, latitude, 10.0);
         with.pump.ProcessPending();
         with.sleeper.Sleep(1000);
-        ShowTrack();
+        if (!recording_ && !settings_.TrackTempFile.empty() &&
+            files_.WriteTemporary(settings_.TrackTempFile, drive.head(), drive.tail()))
+            map_.ShowTrackFile(settings_.TrackTempFile);
         with.camera.SetCameraView(latitude, longitude, false, 0.0, true);
     }
 }

@@ -93,7 +93,8 @@ public:
         Sleeper& sleeper;
         CameraView& camera;
     };
-    // Records and shows a short made-up drive to the north-east; one run at a
+    // Shows a short made-up drive to the north-east, in a document of its own
+    // (shown on the map only while nothing is being recorded); one run at a
     // time (the receiver tick goes on during its pauses).
     void SimulateTrack(const Simulation& with);
 
@@ -117,6 +118,7 @@ private:
     double lastLongitude_ = 0;
     double lastLatitude_ = 0;
     bool simulating_ = false;
+    bool recording_ = false;
     void OpenJournal(const LocalDateTime& start);
     // Writes the track to the first place that takes it; where, or nothing.
     std::optional<std::string> Save(const std::string& path, std::string_view head, std::string_view tail);

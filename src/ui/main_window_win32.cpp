@@ -2,15 +2,13 @@
 
 #include <commctrl.h>
 
-#include "base/text_codec.h"
 #include "base/messages.h"
+#include "base/text_codec.h"
+#include "earth/window_api_win32.h"
 #include "gps/state_icons.h"
+#include "res/resource.h"
 #include "ui/about_box_win32.h"
 #include "ui/button_pictures.h"
-
-#include <windowsx.h>
-#include "earth/window_api_win32.h"
-#include "res/resource.h"
 #include "ui/control_ids.h"
 
 namespace qv {
@@ -75,36 +73,30 @@ HFONT MakeLabelFont(const TwipsPerPixel& twips, std::initializer_list<LabelSampl
 
 }  // namespace
 
-MainWindow::MainWindow(HINSTANCE instance, const PanelServices& services)
-    : instance_(instance),
-      services_(services),
-      twips_(TwipsPerPixel::OfScreen()),
-      marker_(instance, services.windows, pump_),
-      panel_(*this, services.windows, services.sleeper, services.log),
-      status_(*this, text::kStateInitial),
-      views_(services.settings, services.earth, panel_.state(), pump_, services.sleeper, marker_,
-             [this] { ParkFocus(); }),
-      trackMap_(services.earth),
-      track_(services.settings, trackMap_, trackFiles_, services.clock),
-      link_({services.settings, services.fix, port_, *this, status_, pump_, ports_, services.steady, services.log,
-             services.reloadSettings, [this] { CapEyeHeight(services_.earth, services_.settings.EyeHigh); }}),
-      session_(services.earth, services.earthConnector, services.log, services.steady,
-               {[this](std::string_view text) {
-                    if (text.empty()) status_.Clear(StatusSource::earth);
-                    else status_.Set(StatusSource::earth, text);
-                },
-                [this] { ParkVehicleMarker(services_.earth, marker_); },
-                [this] {
-                    // Back after a loss: the track being recorded is shown on the new map at once.
-                    if (panel_.state().bRecordTrack) track_.ShowTrack();
-                }}) {}
+MainWindow::MainWindow(HINSTANCE instance, PanelActions& actions)
+    : instance_(instance), actions_(actions), twips_(TwipsPerPixel::OfScreen()) {}
 
 MainWindow::~MainWindow() {
     if (hwnd_) DestroyWindow(hwnd_);
-    if (tooltip_) DestroyWindow(tooltip_);
 }
 
-bool MainWindow::Open(const std::vector<std::string>& recovered) {
+class MainWindow::Busy {
+public:
+    explicit Busy(MainWindow& window) : window_(window) { ++window_.busy_; }
+    ~Busy() {
+        if (--window_.busy_ == 0 && window_.closeHeld_) {
+            window_.closeHeld_ = false;
+            window_.OnClose();
+        }
+    }
+    Busy(const Busy&) = delete;
+    Busy& operator=(const Busy&) = delete;
+
+private:
+    MainWindow& window_;
+};
+
+bool MainWindow::Open(uint32_t quickTickMs) {
     INITCOMMONCONTROLSEX common{sizeof common, ICC_WIN95_CLASSES};
     InitCommonControlsEx(&common);
 
@@ -123,20 +115,19 @@ bool MainWindow::Open(const std::vector<std::string>& recovered) {
     CreateWindowExW(0, kClassName, L"Quorvane", WS_POPUP | WS_CLIPCHILDREN, 0, 0, client.right, client.bottom, nullptr,
                     nullptr, instance_, this);
     if (!hwnd_) return false;
-    picker_.emplace(services_.windows, status_, panel_.state(), FromHwnd(hwnd_));
-    track_.KeepSafe(services_.recovery, services_.places, [this](const std::string& path) { OnSavedElsewhere(path); });
-    if (!recovered.empty()) {
-        std::string names;
-        for (const std::string& path : recovered) names += (names.empty() ? "" : "，") + BaseName(path);
-        status_.Set(StatusSource::track, text::Fill(text::kRecovered, names));
+    {
+        Busy busy(*this);  // the load sequence pumps; a close meanwhile waits for it
+        actions_.OnLoad();
+        if (hwnd_ && !closing_) {
+            SetTimer(hwnd_, kReceiverTimer, 1000, nullptr);
+            SetTimer(hwnd_, kQuickTimer, quickTickMs, nullptr);
+        }
     }
-    panel_.OnLoad();
-    SetTimer(hwnd_, kReceiverTimer, 1000, nullptr);
-    session_.Begin();
-    SetTimer(hwnd_, kQuickTimer, static_cast<UINT>(EarthSession::kPollMs), nullptr);
-    // Opening the link at start is asked for in Config.ini; it is then opened as a double click would.
-    if (services_.settings.OpenAtStart) link_.OnStateImageDoubleClick(0);
-    return IsWindow(hwnd_) != FALSE;
+    return hwnd_ && IsWindow(hwnd_) != FALSE;
+}
+
+void MainWindow::Notice(const std::string& text, const std::string& title) {
+    MessageBoxW(hwnd_, Utf8ToWide(text).c_str(), Utf8ToWide(title).c_str(), MB_OK | MB_ICONWARNING);
 }
 
 double MainWindow::ScreenWidthTwips() { return GetSystemMetrics(SM_CXSCREEN) * twips_.x; }
@@ -178,11 +169,6 @@ void MainWindow::SetVisible(PanelControl control, bool visible) {
     if (it != controls_.end()) ShowWindow(it->second, visible ? SW_SHOWNA : SW_HIDE);
 }
 
-void MainWindow::SetCameraView(double latitude, double longitude, bool tilted, double heading, bool north) {
-    FlyCameraTo(services_.earth, services_.settings.EyeHigh, latitude, longitude, tilted, heading, north);
-    PlaceVehicleMarker(services_.earth, marker_, services_.windows, heading, north);
-}
-
 bool MainWindow::FollowChecked() {
     return SendMessageW(buttons_[control_id::kFollow], BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
@@ -207,41 +193,31 @@ HWND MainWindow::CreatePictureButton(int id, DWORD kind, double left, double top
 LRESULT CALLBACK MainWindow::ButtonProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                                         DWORD_PTR self) {
     auto* window = reinterpret_cast<MainWindow*>(self);
+    bool press = message == WM_LBUTTONDOWN || message == WM_RBUTTONDOWN;
+    bool release = message == WM_LBUTTONUP || message == WM_RBUTTONUP;
+    if (message == WM_NCDESTROY) RemoveWindowSubclass(hwnd, ButtonProc, id);
+    // The button's own handling runs once, whatever ours does after it.
+    LRESULT r = DefSubclassProc(hwnd, message, wParam, lParam);
+    if (!press && !release) return r;
     try {
-        switch (message) {
-        case WM_LBUTTONDOWN:
-        case WM_RBUTTONDOWN: {
-            LRESULT r = DefSubclassProc(hwnd, message, wParam, lParam);
-            window->OnButtonPress(static_cast<int>(id));
-            return r;
-        }
-        case WM_LBUTTONUP:
-        case WM_RBUTTONUP: {
-            LRESULT r = DefSubclassProc(hwnd, message, wParam, lParam);
-            window->OnButtonRelease(static_cast<int>(id));
-            return r;
-        }
-        case WM_NCDESTROY:
-            RemoveWindowSubclass(hwnd, ButtonProc, id);
-            break;
-        default:
-            break;
-        }
+        Busy busy(*window);
+        if (press) window->OnButtonPress(static_cast<int>(id));
+        else window->OnButtonRelease(static_cast<int>(id));
     } catch (...) {
         // Nothing may unwind through the window procedure.
     }
-    return DefSubclassProc(hwnd, message, wParam, lParam);
+    return r;
 }
 
 void MainWindow::OnButtonPress(int id) {
     using namespace control_id;
-    if (id == kZoomIn) views_.OnZoomInPress();
-    else if (id == kZoomOut) views_.OnZoomOutPress();
-    else if (id == kPicker && picker_) picker_->OnPress();
+    if (id == kZoomIn) actions_.OnZoomInPress();
+    else if (id == kZoomOut) actions_.OnZoomOutPress();
+    else if (id == kPicker) actions_.OnPickerPress();
 }
 
 void MainWindow::OnButtonRelease(int id) {
-    if (id == control_id::kZoomIn || id == control_id::kZoomOut) views_.OnZoomRelease();
+    if (id == control_id::kZoomIn || id == control_id::kZoomOut) actions_.OnZoomRelease();
 }
 
 void MainWindow::SetTextColour(PanelControl control, uint32_t rgb) {
@@ -255,6 +231,18 @@ void MainWindow::SetTextColour(PanelControl control, uint32_t rgb) {
 }
 
 LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_CLOSE && busy_ > 0) {
+        // Handled in a pump of some work under way: closed once that work has unwound. A zoom held
+        // down ends with the window, so the close does not wait for the button's release.
+        closeHeld_ = true;
+        actions_.OnZoomRelease();
+        return 0;
+    }
+    Busy busy(*this);
+    return Dispatch(message, wParam, lParam);
+}
+
+LRESULT MainWindow::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_CREATE:
         OnCreate();
@@ -263,23 +251,22 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         OnCommand(LOWORD(wParam), HIWORD(wParam));
         return 0;
     case WM_TIMER:
-        if (wParam == kReceiverTimer) OnTimer();
-        else if (wParam == kQuickTimer) OnQuickTimer();
+        OnTimer(wParam);
         return 0;
     case WM_MOUSEMOVE:
-        if (picker_) picker_->OnMove(static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)));
+        actions_.OnPickerMove(static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)));
         return 0;
     case WM_LBUTTONUP:
     case WM_RBUTTONUP:
-        if (picker_) picker_->OnRelease();
+        actions_.OnPickerRelease();
         return 0;
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
-        OnAnyClick();
+        actions_.OnAnyClick();
         return 0;
     case WM_PARENTNOTIFY:
         // A press on any control of the panel.
-        if (LOWORD(wParam) == WM_LBUTTONDOWN || LOWORD(wParam) == WM_RBUTTONDOWN) OnAnyClick();
+        if (LOWORD(wParam) == WM_LBUTTONDOWN || LOWORD(wParam) == WM_RBUTTONDOWN) actions_.OnAnyClick();
         return 0;
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLOREDIT:
@@ -304,7 +291,7 @@ HWND MainWindow::CreateChild(const wchar_t* cls, const wchar_t* text, DWORD styl
 }
 
 void MainWindow::AddTooltip(HWND control, const char* utf8) {
-    if (!tooltip_ || !control) return;
+    if (!tooltip_.get() || !control) return;
     std::wstring text = Utf8ToWide(utf8);
     TOOLINFOW tool{};
     tool.cbSize = sizeof tool;
@@ -312,18 +299,18 @@ void MainWindow::AddTooltip(HWND control, const char* utf8) {
     tool.hwnd = hwnd_;
     tool.uId = reinterpret_cast<UINT_PTR>(control);
     tool.lpszText = text.data();
-    SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    SendMessageW(tooltip_.get(), TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
 void MainWindow::SetTooltip(HWND control, const std::string& utf8) {
-    if (!tooltip_ || !control) return;
+    if (!tooltip_.get() || !control) return;
     std::wstring text = Utf8ToWide(utf8);
     TOOLINFOW tool{};
     tool.cbSize = sizeof tool;
     tool.hwnd = hwnd_;
     tool.uId = reinterpret_cast<UINT_PTR>(control);
     tool.lpszText = text.data();
-    SendMessageW(tooltip_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+    SendMessageW(tooltip_.get(), TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
 void MainWindow::OnCreate() {
@@ -338,8 +325,9 @@ void MainWindow::OnCreate() {
     black_ = GdiObject<HBRUSH>(CreateSolidBrush(RGB(0, 0, 0)));
     stateBackground_ = GdiObject<HBRUSH>(CreateSolidBrush(GetSysColor(COLOR_MENUTEXT)));
     // Not owned by the panel: an owned top-most pop-up keeps Wine from raising the panel itself.
-    tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
-                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance_, nullptr);
+    tooltip_ = OwnedWindow(CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP,
+                                           CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr,
+                                           nullptr, instance_, nullptr));
 
     struct Label {
         PanelControl control;
@@ -402,7 +390,7 @@ void MainWindow::OnCreate() {
     CreatePictureButton(kFollow, BS_AUTOCHECKBOX | BS_PUSHLIKE | WS_GROUP, 2355, 15, DrawCarPicture(), text::kTipUnlockMap);
     SendMessageW(buttons_[kFollow], BM_SETCHECK, BST_CHECKED, 0);
     CreatePictureButton(kPicker, BS_PUSHBUTTON, 2730, 15, DrawCrossHairPicture(), text::kTipPicker);
-    CreatePictureButton(kTool, BS_PUSHBUTTON, 2730, 375, DrawSpannerPicture(), text::kTipTool);  // does nothing
+    CreatePictureButton(kTool, BS_PUSHBUTTON, 2730, 375, DrawSpannerPicture(), text::kTipTool);  // does nothing yet
     CreatePictureButton(kZoomIn, BS_PUSHBUTTON, 3120, 15, DrawZoomPicture(true), text::kTipZoomIn);
     CreatePictureButton(kZoomOut, BS_PUSHBUTTON, 3105, 375, DrawZoomPicture(false), text::kTipZoomOut);
 
@@ -430,35 +418,27 @@ void MainWindow::OnCommand(int id, int code) {
     if (id == kQuit && code == BN_CLICKED) {
         PostMessageW(hwnd_, WM_CLOSE, 0, 0);
     } else if (id == kTrack && code == BN_CLICKED) {
-        OnTrackSwitch();
+        bool checked = SendMessageW(trackSwitch_, BM_GETCHECK, 0, 0) == BST_CHECKED;
+        SetTooltip(trackSwitch_, actions_.OnTrackSwitch(checked));
+        SetFocus(focusBox_);
     } else if (id == kFollow && code == BN_CLICKED) {
-        SetTooltip(buttons_[kFollow], views_.OnFollowClick(FollowChecked()));
+        SetTooltip(buttons_[kFollow], actions_.OnFollowClick(FollowChecked()));
     } else if ((id == kFlat || id == kTilted) && code == BN_CLICKED) {
-        views_.On3DClick(SendMessageW(buttons_[kTilted], BM_GETCHECK, 0, 0) == BST_CHECKED);
+        actions_.On3DClick(SendMessageW(buttons_[kTilted], BM_GETCHECK, 0, 0) == BST_CHECKED);
     } else if ((id == kHeadingUp || id == kNorthUp) && code == BN_CLICKED) {
-        views_.OnNorthClick(SendMessageW(buttons_[kNorthUp], BM_GETCHECK, 0, 0) == BST_CHECKED);
+        actions_.OnNorthClick(SendMessageW(buttons_[kNorthUp], BM_GETCHECK, 0, 0) == BST_CHECKED);
     } else if (id == kAbout && code == STN_DBLCLK) {
         ShowAboutBox(instance_, hwnd_);
     } else if (id >= kGpsImage0 && id <= kGpsImage2 && code == STN_DBLCLK) {
-        link_.OnStateImageDoubleClick(id - kGpsImage0);
+        actions_.OnStatePictureDoubleClick(id - kGpsImage0);
     }
 }
 
-void MainWindow::OnTimer() {
-    if (receiverTick_) receiverTick_();
-    track_.RetryUnsavedTracks();
-    if (SendMessageW(testSwitch_, BM_GETCHECK, 0, 0) == BST_CHECKED) track_.SimulateTrack({pump_, services_.sleeper, *this});
-}
-
-void MainWindow::OnQuickTimer() {
-    session_.OnTick();
-    link_.OnTick();
-}
-
-void MainWindow::OnTrackSwitch() {
-    bool checked = SendMessageW(trackSwitch_, BM_GETCHECK, 0, 0) == BST_CHECKED;
-    SetTooltip(trackSwitch_, track_.OnTrackSwitch(checked, panel_.state().bRecordTrack));
-    SetFocus(focusBox_);
+void MainWindow::OnTimer(UINT_PTR id) {
+    if (id == kReceiverTimer)
+        actions_.OnReceiverTick(SendMessageW(testSwitch_, BM_GETCHECK, 0, 0) == BST_CHECKED);
+    else if (id == kQuickTimer)
+        actions_.OnQuickTick();
 }
 
 LRESULT MainWindow::OnControlColour(HDC dc, HWND control) {
@@ -472,30 +452,13 @@ LRESULT MainWindow::OnControlColour(HDC dc, HWND control) {
     return reinterpret_cast<LRESULT>(black_.get());
 }
 
-void MainWindow::OnAnyClick() { status_.Clear(StatusSource::track); }
-
-void MainWindow::OnSavedElsewhere(const std::string& path) {
-    if (closing_) savedWhileClosing_.push_back(path);
-    else status_.Set(StatusSource::track, text::Fill(text::kSavedElsewhere, path));
-}
-
 void MainWindow::OnClose() {
-    // Closing is never refused; the link is closed before and while the window goes.
+    // Closing is never refused; the parts let go before and while the window goes.
     if (closing_) return;
     closing_ = true;
     KillTimer(hwnd_, kReceiverTimer);
     KillTimer(hwnd_, kQuickTimer);
-    // A recording in progress is kept, under the name it started with, and where it went is said.
-    track_.OnPanelClose(panel_.state().bRecordTrack);
-    if (!savedWhileClosing_.empty()) {
-        std::string paths;
-        for (size_t i = 0; i < savedWhileClosing_.size(); ++i) paths += (i ? "\n" : "") + savedWhileClosing_[i];
-        MessageBoxW(hwnd_, Utf8ToWide(text::Fill(text::kSavedElsewhere, paths)).c_str(),
-                    Utf8ToWide(text::kNoticeTitle).c_str(), MB_OK | MB_ICONWARNING);
-    }
-    panel_.state().bZooming = false;  // a zoom loop that is running ends with the window
-    link_.CloseGPS();
-    marker_.Unload();
+    actions_.OnClose();
     if (hwnd_) DestroyWindow(hwnd_);
 }
 

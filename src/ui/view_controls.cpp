@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <utility>
 
 namespace qv {
 
@@ -32,8 +33,10 @@ std::string ViewControls::OnFollowClick(bool checked) {
 
 void ViewControls::OnZoomInPress() {
     view_.bZooming = true;
-    TakeCurrentCamera();
+    bool first = true;
     while (view_.bZooming) {
+        EarthBudget::Action step(budget_);
+        if (std::exchange(first, false)) TakeCurrentCamera();
         settings_.EyeHigh = ZoomInStep(settings_.EyeHigh);
         if (settings_.EyeHigh == 400) view_.bZooming = false;  // this step still goes out
         if (!earth_.camera || !earth_.camera->SetRange(static_cast<double>(settings_.EyeHigh))) {
@@ -49,8 +52,10 @@ void ViewControls::OnZoomInPress() {
 
 void ViewControls::OnZoomOutPress() {
     view_.bZooming = true;
-    TakeCurrentCamera();
+    bool first = true;
     while (view_.bZooming) {
+        EarthBudget::Action step(budget_);
+        if (std::exchange(first, false)) TakeCurrentCamera();
         settings_.EyeHigh = ZoomOutStep(settings_.EyeHigh);
         // A refused height does not end the zoom: the release does.
         if (earth_.camera && earth_.camera->SetRange(static_cast<double>(settings_.EyeHigh)) && earth_.control)

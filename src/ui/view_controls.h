@@ -7,6 +7,7 @@
 #include "base/messages.h"
 #include "base/settings.h"
 #include "base/timing.h"
+#include "earth/call_worker.h"
 #include "earth/earth_link.h"
 #include "earth/vehicle_marker.h"
 #include "ui/panel.h"
@@ -20,14 +21,16 @@ int32_t ZoomOutStep(int32_t eyeHigh);
 
 class ViewControls {
 public:
+    // Each zoom step is an action of its own in `budget`.
     ViewControls(AppSettings& settings, EarthLink& earth, PanelState& view, MessagePump& pump, Sleeper& sleeper,
-                 VehicleMarker& marker, std::function<void()> parkFocus)
+                 VehicleMarker& marker, EarthBudget& budget, std::function<void()> parkFocus)
         : settings_(settings),
           earth_(earth),
           view_(view),
           pump_(pump),
           sleeper_(sleeper),
           marker_(marker),
+          budget_(budget),
           parkFocus_(std::move(parkFocus)) {}
 
     // Returns the follow switch's new tooltip.
@@ -48,6 +51,7 @@ private:
     MessagePump& pump_;
     Sleeper& sleeper_;
     VehicleMarker& marker_;
+    EarthBudget& budget_;
     std::function<void()> parkFocus_;
 };
 

@@ -1,9 +1,14 @@
-// The portable reader against the real GetPrivateProfileStringA, on the same files.
+// The portable reader against the real profile API, on the same files.
 #include <gtest/gtest.h>
+#include <windows.h>
+
+#include <filesystem>
+#include <vector>
 
 #include "base/profile.h"
 #include "base/settings.h"
 #include "base/config_fixtures.h"
+#include "base/text_codec.h"
 #include "support/temp_dir.h"
 
 namespace qv {
@@ -24,6 +29,16 @@ void ExpectSameSettings(const AppSettings& a, const AppSettings& b) {
     EXPECT_EQ(a.WriteLog, b.WriteLog);
 }
 
+// What GetPrivateProfileStringA itself answers, the way the program asked before.
+std::string ReadWithAnsiCall(const std::string& path, const SettingEntry& e, size_t size) {
+    std::vector<char> buffer(size, '\0');
+    DWORD n = GetPrivateProfileStringA(std::string(e.section).c_str(), std::string(e.key).c_str(),
+                                       std::string(e.lookupDefault).c_str(), buffer.data(), static_cast<DWORD>(size),
+                                       Utf8ToAnsi(path).c_str());
+    size_t len = strnlen(buffer.data(), size);
+    return std::string(buffer.data(), n < len ? n : len);
+}
+
 TEST(ProfileReaders, PortableReaderAnswersAsTheWindowsApi) {
     PortableProfileReader portable;
     Win32ProfileReader windows;
@@ -34,9 +49,10 @@ TEST(ProfileReaders, PortableReaderAnswersAsTheWindowsApi) {
         std::string path = dir.File("Config.ini");
         for (const SettingEntry& e : SettingsTable()) {
             for (size_t size : {kSettingBufferSize, size_t{4}}) {
-                EXPECT_EQ(portable.ReadString(path, e.section, e.key, e.lookupDefault, size),
-                          windows.ReadString(path, e.section, e.key, e.lookupDefault, size))
+                std::string ours = windows.ReadString(path, e.section, e.key, e.lookupDefault, size);
+                EXPECT_EQ(portable.ReadString(path, e.section, e.key, e.lookupDefault, size), ours)
                     << e.section << "/" << e.key << " buffer " << size;
+                EXPECT_EQ(ReadWithAnsiCall(path, e, size), ours) << e.section << "/" << e.key << " buffer " << size;
             }
         }
         AppSettings fromPortable, fromWindows;
@@ -45,6 +61,25 @@ TEST(ProfileReaders, PortableReaderAnswersAsTheWindowsApi) {
         LoadSettings(fromWindows, dir.path(), windows);
         ExpectSameSettings(fromPortable, fromWindows);
     }
+}
+
+TEST(ProfileReaders, AFolderNamedOutsideTheAnsiCodePageStillFindsItsConfig) {
+    test::TempDir dir;
+    std::string folder = dir.path() + "\\\xED\x95\x9C\xEA\xB8\x80";  // Korean, which code page 936 cannot write
+    ASSERT_TRUE(std::filesystem::create_directory(std::filesystem::path(Utf8ToWide(folder))));
+    std::string config = folder + "\\Config.ini";
+    {
+        std::FILE* f = _wfopen(Utf8ToWide(config).c_str(), L"wb");
+        ASSERT_TRUE(f);
+        std::fputs("[GE]\r\nEyeHigh=1234\r\nAppName=\xB5\xD8\xC7\xF2\r\n", f);  // 地球 in GBK
+        std::fclose(f);
+    }
+    Win32ProfileReader windows;
+    EXPECT_EQ(windows.ReadString(config, "GE", "EyeHigh", "", kSettingBufferSize), "1234");
+    AppSettings settings;
+    LoadSettings(settings, folder, windows);
+    EXPECT_EQ(settings.EyeHigh, 1234);
+    EXPECT_EQ(settings.AppName, "\xE5\x9C\xB0\xE7\x90\x83");
 }
 
 }  // namespace

@@ -138,6 +138,23 @@ TEST(LoadSettings, ASecondLoadUndoesZooming) {
     EXPECT_FALSE(s.WriteLog);
 }
 
+TEST(LoadSettings, TheReceiversKeysAloneLeaveTheRestOfThisRun) {
+    TempDir dir;
+    AppSettings s = LoadFrom(dir, "[GE]\r\nEyeHigh=3000\r\n[GPS]\r\nPort=3\r\n");
+    s.EyeHigh = 400;  // zoomed in
+    s.WriteLog = true;
+    dir.Write("Config.ini", "[GE]\r\nEyeHigh=3000\r\n[GPS]\r\nPort=7\r\nSetting=9600,n,8,1\r\nTalkers=GP,GN\r\n"
+                            "TimeZone=2\r\n[Log]\r\nWriteLog=0\r\n");
+    PortableProfileReader reader;
+    LoadReceiverSettings(s, reader);
+    EXPECT_EQ(s.GpsPort, 7);
+    EXPECT_EQ(s.GpsSetting, "9600,n,8,1");
+    EXPECT_EQ(s.GpsTalkers, "GP,GN");
+    EXPECT_EQ(s.EyeHigh, 400);
+    EXPECT_EQ(s.TimeZone, 8);
+    EXPECT_TRUE(s.WriteLog);
+}
+
 TEST(LoadSettings, CutsLongValuesAt254Bytes) {
     AppSettings s = LoadFixture("300-byte values");
     EXPECT_EQ(s.AppName, test::Repeat("0123456789", 30).substr(0, 254));

@@ -166,6 +166,41 @@ TEST_F(SessionFixture, ALostEarthIsDroppedAndReconnectedEveryFiveSeconds) {
     EXPECT_NE(text.find("      - Reconnect Google Earth Succeed\r\n"), std::string::npos);
 }
 
+TEST_F(SessionFixture, AHungEarthIsSaidOnceAndUnsaidWhenItAnswersAndAnEndedOneIsReconnected) {
+    session.Begin();
+    statuses.clear();
+    *connector.stuck = true;
+    Run(250);
+    EXPECT_TRUE(statuses.empty()) << "a call a little late is no hang";
+    Run(500);
+    EXPECT_EQ(statuses, std::vector<std::string>{text::kEarthHung});
+    Run(5000);
+    EXPECT_EQ(statuses.size(), 1u);
+    *connector.stuck = false;  // the late call came back
+    Run(250);
+    EXPECT_EQ(statuses.back(), "");
+    EXPECT_TRUE(link.ready);
+
+    // Hung again, then ended by the user: the stuck call fails as disconnected.
+    *connector.stuck = true;
+    Run(750);
+    EXPECT_EQ(statuses.back(), text::kEarthHung);
+    *connector.lost = true;
+    statuses.clear();
+    Run(250);
+    EXPECT_EQ(connector.connects, 2);
+    EXPECT_TRUE(link.ready);
+    EXPECT_EQ(statuses, (std::vector<std::string>{text::kEarthReconnecting, ""}));
+    std::string text = Log();
+    auto count = [&](const std::string& line) {
+        size_t n = 0;
+        for (size_t at = text.find(line); at != std::string::npos; at = text.find(line, at + 1)) ++n;
+        return n;
+    };
+    EXPECT_EQ(count("      - Google Earth Not Answering\r\n"), 2u);
+    EXPECT_EQ(count("      - Google Earth Answers Again\r\n"), 1u);
+}
+
 TEST_F(SessionFixture, AnAttemptThatNeverAnswersIsLeftAfterAMinute) {
     session.Begin();
     *connector.lost = true;

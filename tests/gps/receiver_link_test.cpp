@@ -26,12 +26,17 @@ struct LinkFixture : ::testing::Test {
     test::FakePortFinder finder{steady};
     test::FakeClock clock;
     RunLog log{settings, clock};
-    int reloads = 0;
+    int reloads = 0;          // the user's: all of Config.ini
+    int receiverReloads = 0;  // the link's own: the receiver's keys only
     std::function<void()> onReload;
     // Wired as the panel wires it: once open, the camera comes down to the eye height.
     ReceiverLink link{{settings, fix, port, panel, status, pump, finder, steady, log,
                        [this] {
                            ++reloads;
+                           if (onReload) onReload();
+                       },
+                       [this] {
+                           ++receiverReloads;
                            if (onReload) onReload();
                        },
                        [this] { CapEyeHeight(earth, settings.EyeHigh); }}};
@@ -171,8 +176,10 @@ TEST_F(LiveLinkFixture, SilenceTurnsGreyKeepsTheTextsAndTheLinkIsOpenedAgain) {
     EXPECT_EQ(fix.GPSState, 0);
     EXPECT_EQ(panel.ShownStateImage(), 1);
     EXPECT_EQ(State(), "");  // grey says enough; the last fix's texts stay
-    // It is opened again at once, reading Config.ini first; the port is there, so the link is open again.
-    EXPECT_EQ(reloads, 1);
+    // It is opened again at once, reading the receiver's keys first (the zoom of this run stays); the port
+    // is there, so the link is open again.
+    EXPECT_EQ(receiverReloads, 1);
+    EXPECT_EQ(reloads, 0);
     EXPECT_EQ(finder.opened.back(), "COM3 9600");
     EXPECT_EQ(link.phase(), ReceiverLink::Phase::open);
     port.chunks.push_back(kRmcOk);
@@ -194,7 +201,8 @@ TEST_F(LiveLinkFixture, AReadErrorClosesTheLinkAndItIsTriedEveryThreeSecondsUnti
     EXPECT_EQ(finder.opened.size(), 1u);
     Run(3000);
     EXPECT_EQ(finder.opened.size(), 2u);
-    EXPECT_EQ(reloads, 2);
+    EXPECT_EQ(receiverReloads, 2);
+    EXPECT_EQ(reloads, 0);
     port.readFails = false;
     finder.ports[3] = {};  // plugged in again
     Run(3000);
@@ -275,14 +283,15 @@ TEST_F(LinkFixture, PortZeroSearchesShowsWhatItTriesAndOpensWhatItFinds) {
     link.OpenGPS();
     EXPECT_EQ(panel.texts[PanelControl::txtState], "未找到 GPS 设备");
     EXPECT_EQ(panel.ShownStateImage(), 0);
-    int before = reloads;
+    int before = receiverReloads, userReloads = reloads;
     steady.now += 9750;
     link.OnTick();
-    EXPECT_EQ(reloads, before);
+    EXPECT_EQ(receiverReloads, before);
     finder.ports[4] = {0, false, -1, [](uint32_t, int64_t, int64_t) { return std::string("$GPGSV,1,1,00*79\r\n"); }};
     steady.now += 250;
     link.OnTick();
-    EXPECT_EQ(reloads, before + 1);
+    EXPECT_EQ(receiverReloads, before + 1);  // the receiver's keys only: the zoom of this run stays
+    EXPECT_EQ(reloads, userReloads);
     for (int i = 0; i < 8; ++i) {
         steady.now += 250;
         link.OnTick();

@@ -252,14 +252,15 @@ inline bool FakeEarthApp::SetCameraParams(double lat, double lon, double alt, in
 class FakeEarthConnection final : public EarthConnection {
 public:
     FakeEarthConnection(Events& events, int pendingPolls, bool appMissing, bool controlMissing, ControlMembers knows,
-                        int32_t failure, std::shared_ptr<bool> lost)
+                        int32_t failure, std::shared_ptr<bool> lost, std::shared_ptr<bool> stuck)
         : events_(events),
           pendingPolls_(pendingPolls),
           appMissing_(appMissing),
           controlMissing_(controlMissing),
           knows_(knows),
           failure_(failure),
-          lost_(std::move(lost)) {}
+          lost_(std::move(lost)),
+          stuck_(std::move(stuck)) {}
     State Poll() override {
         if (pendingPolls_ < 0) return State::pending;  // never answers
         if (pendingPolls_ > 0) {
@@ -281,6 +282,7 @@ public:
     }
     ControlMembers ControlKnows() override { return controlMissing_ ? ControlMembers{} : knows_; }
     bool Lost() override { return *lost_; }
+    bool Stuck() override { return *stuck_; }
     FakeEarthApp* lastApp = nullptr;
 
 private:
@@ -291,6 +293,7 @@ private:
     ControlMembers knows_;
     int32_t failure_;
     std::shared_ptr<bool> lost_;
+    std::shared_ptr<bool> stuck_;
 };
 
 class FakeEarthConnector final : public EarthConnector {
@@ -301,8 +304,9 @@ public:
         events_.push_back("create control");
         ++connects;
         lost = std::make_shared<bool>(false);  // each connection dies on its own
+        stuck = std::make_shared<bool>(false);
         return std::make_unique<FakeEarthConnection>(events_, pendingPolls, appMissing, controlMissing, knows,
-                                                      failure, lost);
+                                                      failure, lost, stuck);
     }
     bool appMissing = false;
     bool controlMissing = false;
@@ -311,6 +315,7 @@ public:
     int32_t failure = static_cast<int32_t>(0x80040154);  // REGDB_E_CLASSNOTREG
     int connects = 0;
     std::shared_ptr<bool> lost = std::make_shared<bool>(false);  // the latest connection's
+    std::shared_ptr<bool> stuck = std::make_shared<bool>(false);  // the latest connection's
 
 private:
     Events& events_;

@@ -200,7 +200,7 @@ TEST(TrackFileName, PatternHasLeadingZeros) {
     EXPECT_EQ(TrackFileName("/q/", {1999, 12, 31, 23, 59, 59}), "/q/Track_19991231_235959.kml");
 }
 
-TEST_F(RecorderFixture, SimulationDrivesElevenPointsNorthEastOneRunAtATime) {
+TEST_F(RecorderFixture, SimulationDrivesElevenPointsNorthEastOneRunAtATimeBesideARecording) {
     test::FakeSleeper sleeper{events};
     test::FakePump pump{events};
     FakeCameraView camera{events};
@@ -211,10 +211,10 @@ TEST_F(RecorderFixture, SimulationDrivesElevenPointsNorthEastOneRunAtATime) {
     };
     recorder.SimulateTrack({pump, sleeper, camera});
     EXPECT_EQ(nested, 10);
-    EXPECT_EQ(recorder.document().points(), 11u);
+    EXPECT_EQ(recorder.document().points(), 0u) << "the recorder's own document is not the simulation's";
     EXPECT_EQ(std::count(events.begin(), events.end(), "sleep 1000"), 10);
     EXPECT_EQ(std::count(events.begin(), events.end(), "OpenFile C:\\Temp\\track.kml"), 10);
-    std::string head(recorder.document().head());
+    std::string head = files.files.at("C:\\Temp\\track.kml");
     EXPECT_NE(head.find("121.5000,31.1200,10\r\n"), std::string::npos);
     // Every step moves north-east by less than 0.001 degrees.
     double lon = 121.5, lat = 31.12;
@@ -234,6 +234,21 @@ TEST_F(RecorderFixture, SimulationDrivesElevenPointsNorthEastOneRunAtATime) {
     auto last = std::find_if(events.rbegin(), events.rend(), [](auto& e) { return e.rfind("view ", 0) == 0; });
     ASSERT_NE(last, events.rend());
     EXPECT_NE(last->find(" 2D 0 north"), std::string::npos) << *last;
+
+    // During a recording: its points, its file name and the map's track stay as they were.
+    bool recording = false;
+    recorder.OnTrackSwitch(true, recording);
+    recorder.AppendTrackPoint(114.1, 22.5, 5);
+    recorder.ShowTrack();
+    std::string shown = files.files.at("C:\\Temp\\track.kml");
+    std::string name = recorder.kmlFile();
+    pump.onPump = nullptr;
+    events.clear();
+    recorder.SimulateTrack({pump, sleeper, camera});
+    EXPECT_EQ(recorder.document().points(), 1u);
+    EXPECT_EQ(recorder.kmlFile(), name);
+    EXPECT_EQ(files.files.at("C:\\Temp\\track.kml"), shown);
+    EXPECT_EQ(std::count(events.begin(), events.end(), "OpenFile C:\\Temp\\track.kml"), 0);
 }
 
 TEST(DiskTrackFiles, TheTemporaryFileIsReplacedWhole) {

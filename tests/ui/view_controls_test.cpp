@@ -15,7 +15,9 @@ struct ViewFixture : ::testing::Test {
     test::FakeSleeper sleeper{events};
     test::FakeMarker marker{events};
     int parked = 0;
-    ViewControls controls{settings, earth, view, pump, sleeper, marker, [this] { ++parked; }};
+    test::FakeSteadyClock steady;
+    EarthBudget budget{steady};
+    ViewControls controls{settings, earth, view, pump, sleeper, marker, budget, [this] { ++parked; }};
     test::FakeEarthControl* control;
 
     ViewFixture() {
