@@ -124,11 +124,13 @@ public:
             for (const std::string& path : recovered_) names += (names.empty() ? "" : "，") + BaseName(path);
             status_.Set(StatusSource::track, text::Fill(text::kRecovered, names));
         }
-        EarthBudget::Action action(p_.budget);
-        panel_.OnLoad();
-        session_.Begin();
+        panel_.OnLoad();  // it pauses while the panel settles: no time of Google Earth's is spent on that
+        {
+            EarthBudget::Action action(p_.budget);
+            session_.Begin();
+        }
         // Opening the link at start is asked for in Config.ini; it is then opened as a double click would.
-        if (settings_.OpenAtStart) link_.OnStateImageDoubleClick(0);
+        if (settings_.OpenAtStart) OnStatePictureDoubleClick(0);
     }
     void OnReceiverTick(bool simulate) override {
         EarthBudget::Action action(p_.budget);

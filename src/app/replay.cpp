@@ -1,12 +1,15 @@
 #include "app/replay.h"
 
+#include <chrono>
 #include <deque>
 #include <map>
 
 #include "base/number_text.h"
 #include "gps/gps_fix.h"
 #include "app/fix_cycle.h"
+#include "gps/nmea.h"
 #include "track/track_recorder.h"
+#include "ui/recording_panel.h"
 
 namespace qv {
 namespace {
@@ -33,44 +36,6 @@ private:
     const Journal& out_;
     size_t tick_ = 0;
     bool announced_ = false;
-};
-
-// The panel: only changes are journaled.
-class JournalPanel final : public PanelView {
-public:
-    explicit JournalPanel(TickJournal& j) : journal_(j) {
-        // As the panel starts: only the red picture shows.
-        visible_[PanelControl::imgGPS0] = true;
-        visible_[PanelControl::imgGPS1] = false;
-        visible_[PanelControl::imgGPS2] = false;
-        visible_[PanelControl::txtState] = false;
-    }
-    void SetText(PanelControl c, std::string_view text) override {
-        auto it = texts_.find(c);
-        if (it != texts_.end() && it->second == text) return;
-        texts_[c] = std::string(text);
-        journal_.Event(std::string("text ") + PanelControlName(c) + " " + std::string(text));
-    }
-    void SetVisible(PanelControl c, bool v) override {
-        auto it = visible_.find(c);
-        if (it != visible_.end() && it->second == v) return;
-        visible_[c] = v;
-        journal_.Event(std::string(v ? "show " : "hide ") + PanelControlName(c));
-    }
-    void SetTextColour(PanelControl c, uint32_t rgb) override {
-        auto it = colours_.find(c);
-        if (it != colours_.end() && it->second == rgb) return;
-        colours_[c] = rgb;
-        char hex[16];
-        std::snprintf(hex, sizeof hex, "%06X", rgb);
-        journal_.Event(std::string("colour ") + PanelControlName(c) + " " + hex);
-    }
-
-private:
-    TickJournal& journal_;
-    std::map<PanelControl, std::string> texts_;
-    std::map<PanelControl, bool> visible_;
-    std::map<PanelControl, uint32_t> colours_;
 };
 
 std::string N(double v) { return ShortestDoubleText(v); }
@@ -188,6 +153,75 @@ private:
     DiskTrackFiles disk_;
 };
 
+// The local date and time of the log's first valid fix, or the first day of 2000 without one: the
+// recording is named and dated by the log, so one log always gives the same track, byte for byte.
+LocalDateTime FirstFixTime(const std::string& text, const AppSettings& settings) {
+    TalkerList talkers = ParseTalkers(settings.GpsTalkers);
+    GpsFix fix;
+    for (size_t at = 0; at < text.size();) {
+        size_t end = text.find('\n', at);
+        end = end == std::string::npos ? text.size() : end;
+        std::string_view line(text.data() + at, end - at);
+        at = end + 1;
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        if (ParseNmea(line, settings.TimeZone, fix, talkers).result != 1) continue;
+        std::vector<std::string_view> fields;
+        for (size_t from = 0;;) {
+            size_t comma = line.find(',', from);
+            fields.push_back(line.substr(from, comma == std::string_view::npos ? std::string_view::npos : comma - from));
+            if (comma == std::string_view::npos) break;
+            from = comma + 1;
+        }
+        auto number = [](std::string_view digits) {
+            int n = 0;
+            for (char c : digits) n = c >= '0' && c <= '9' ? n * 10 + (c - '0') : -1000000;
+            return n;
+        };
+        std::string_view time = fields[1], date = fields.size() > 9 ? fields[9] : std::string_view();
+        int day = 1, month = 1, year = 2000;
+        if (date.size() == 6 && number(date) >= 0) {
+            day = number(date.substr(0, 2));
+            month = number(date.substr(2, 2));
+            int yy = number(date.substr(4, 2));
+            year = yy < 80 ? 2000 + yy : 1900 + yy;  // NMEA's two-digit years
+        }
+        using namespace std::chrono;
+        year_month_day ymd{std::chrono::year(year), std::chrono::month(static_cast<unsigned>(month)),
+                           std::chrono::day(static_cast<unsigned>(day))};
+        if (!ymd.ok()) ymd = std::chrono::year(2000) / 1 / 1;
+        sys_seconds utc = sys_days(ymd) + hours(number(time.substr(0, 2))) + minutes(number(time.substr(2, 2))) +
+                          seconds(number(time.substr(4, 2))) + hours(settings.TimeZone);
+        sys_days local = floor<days>(utc);
+        year_month_day d(local);
+        hh_mm_ss clock(utc - local);
+        return {static_cast<int>(d.year()), static_cast<int>(static_cast<unsigned>(d.month())),
+                static_cast<int>(static_cast<unsigned>(d.day())), static_cast<int>(clock.hours().count()),
+                static_cast<int>(clock.minutes().count()), static_cast<int>(clock.seconds().count())};
+    }
+    return {};
+}
+
+// The replay's clock stands at the log's first fix.
+class FixedClock final : public LocalClock {
+public:
+    explicit FixedClock(LocalDateTime t) : t_(t) {}
+    std::string GeneralDateNow() const override {
+        char text[32];
+        std::snprintf(text, sizeof text, "%04d/%d/%d %02d:%02d:%02d", t_.year, t_.month, t_.day, t_.hour, t_.minute,
+                      t_.second);
+        return text;
+    }
+    std::string TimeOfDayNow() const override {
+        char text[16];
+        std::snprintf(text, sizeof text, "%02d:%02d:%02d", t_.hour, t_.minute, t_.second);
+        return text;
+    }
+    LocalDateTime Now() const override { return t_; }
+
+private:
+    LocalDateTime t_;
+};
+
 }  // namespace
 
 std::string ReceiverText(std::string_view log) {
@@ -212,8 +246,9 @@ ReplayResult Replay(const std::string& text, const ReplayOptions& options, const
     fix.GPSState = 0;  // the link is open from the start
     fix.Pdop = -1;
     LogPort port(text, options.bytesPerTick);
-    JournalPanel panel(ticks);
-    SystemLocalClock clock;
+    // As the panel starts: only the red picture shows; only changes are journaled.
+    RecordingPanel panel([&](const std::string& event) { ticks.Event(event); }, true);
+    FixedClock clock(FirstFixTime(text, settings));
     EarthLink earth;
     earth.app = std::make_unique<JournalApp>();
     earth.control = std::make_unique<JournalEarth>(ticks);

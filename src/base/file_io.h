@@ -1,6 +1,7 @@
 #pragma once
 // Whole-file reads and one-shot appends and writes; paths are UTF-8. No handle
 // is kept between calls.
+#include <cstdio>
 #include <initializer_list>
 #include <memory>
 #include <optional>
@@ -10,6 +11,8 @@
 
 namespace qv {
 
+// fopen with a UTF-8 path (the UTF-16 one on Windows, so any folder name works); closed with fclose.
+std::FILE* OpenCFile(const std::string& path, const char* mode);
 std::optional<std::string> ReadWholeFile(const std::string& path);
 bool AppendToFile(const std::string& path, std::string_view bytes);
 bool WriteWholeFile(const std::string& path, std::string_view bytes);
@@ -21,7 +24,9 @@ bool ReplaceFileWith(const std::string& path, std::initializer_list<std::string_
 
 // A file written a little at a time, each write on the disk before it returns
 // (a power cut loses at most the write under way). While it is open no other
-// program may write, rename or delete it.
+// program may rename, delete or take it over (ReadUnlessHeld refuses it). Its
+// own appends open it anew each time, so writing is shared: no handle is kept
+// open for writing between them.
 class DurableFile {
 public:
     // Creates `path` anew holding `first`; nothing when it cannot be written.

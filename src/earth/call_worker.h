@@ -7,16 +7,20 @@
 //     The objects they use (`Objects`) are made, used and released there only.
 //  2. `Call` waits for its job's answer within what the caller's budget has
 //     left (see EarthBudget). When that runs out, the job is abandoned: the
-//     call answers nothing and the worker is stuck until that job ends.
-//  3. While stuck, calls are refused at once, without being queued. Sends are
-//     queued to go out late instead; a newer send of the same slot replaces one
-//     that has not gone out yet, so the newest wins. `Send` says which it was.
-//  4. A call whose caller has given up hands what its job made to its
+//     call answers nothing and the worker is stuck until that job ends. While
+//     stuck, calls are refused at once, without being queued.
+//  3. A send (a camera move, a file load) is not waited for: it is queued to
+//     go out in turn, a newer send of the same slot replacing one that has not
+//     gone out yet, so the newest wins. `Send` tells queued from refused. (A
+//     worker made to wait for sends, for a test client, treats them as calls.)
+//  4. The worker also counts as stuck while any job has run longer than a
+//     call may wait: a hung send is seen although nobody waits for it.
+//  5. A call whose caller has given up hands what its job made to its
 //     `discard`, on the worker's thread, so nothing the caller can no longer
 //     reach is kept there.
-//  5. Once `lost` is set (the other process is gone), calls and sends are
+//  6. Once `lost` is set (the other process is gone), calls and sends are
 //     refused.
-//  6. Dropping the worker lets its thread finish what is queued and end;
+//  7. Dropping the worker lets its thread finish what is queued and end;
 //     nobody waits for it. A thread that cannot be started refuses everything.
 #include <algorithm>
 #include <atomic>
@@ -77,10 +81,10 @@ private:
 
 // What became of a send.
 enum class SendResult {
-    done,     // it went out and was answered: true
-    failed,   // it went out and the answer was no, or none came in time
-    queued,   // held to go out late, behind a call still out
+    queued,   // it goes out in turn
     refused,  // it will never go out: the other process is gone
+    done,     // waited for (see waitForSends): it went out and was answered yes
+    failed,   // waited for: the answer was no, or none came in time
 };
 
 template <class Objects>
@@ -95,8 +99,8 @@ public:
         std::function<void()> leave;  // on the thread, once the objects are released
     };
 
-    CallWorker(Hooks hooks, EarthBudget* budget, uint64_t callMs)
-        : shared_(std::make_shared<Shared>()), budget_(budget), callMs_(callMs) {
+    CallWorker(Hooks hooks, EarthBudget* budget, uint64_t callMs, bool waitForSends = false)
+        : shared_(std::make_shared<Shared>()), budget_(budget), callMs_(callMs), waitForSends_(waitForSends) {
         try {
             std::thread(Run, shared_, std::move(hooks)).detach();
         } catch (...) {
@@ -114,7 +118,8 @@ public:
     bool Lost() const { return shared_->lost; }
     bool Stuck() const {
         std::lock_guard lock(shared_->mutex);
-        return shared_->stuck;
+        return shared_->stuck || (shared_->runningSince && std::chrono::steady_clock::now() - *shared_->runningSince >
+                                                               std::chrono::milliseconds(callMs_));
     }
 
     // Runs `work` there and waits for its answer; nothing when refused, out of
@@ -141,23 +146,21 @@ public:
         return std::move(*answer);
     }
 
-    // A job whose answer matters less than its going out (a camera move, a
-    // file load); see rule 3.
+    // A job whose going out matters, not its answer (a camera move, a file
+    // load); see rule 3.
     SendResult Send(Slot slot, std::function<bool(Objects&)> work) {
-        {
-            std::lock_guard lock(shared_->mutex);
-            if (shared_->lost) return SendResult::refused;
-            if (shared_->stuck || Remaining() == 0) {
-                std::erase_if(shared_->queue, [&](const Job& j) { return j.slot == slot && slot != kNoSlot; });
-                shared_->queue.push_back({[work = std::move(work)](Objects& o) { work(o); }, slot, nullptr});
-                shared_->wake.notify_all();
-                return SendResult::queued;
-            }
+        if (waitForSends_) {
+            std::optional<bool> r =
+                Call<bool>([work = std::move(work)](Objects& o) -> std::optional<bool> { return work(o); });
+            if (r) return *r ? SendResult::done : SendResult::failed;
+            return Lost() ? SendResult::refused : SendResult::failed;
         }
-        std::optional<bool> r =
-            Call<bool>([work = std::move(work)](Objects& o) -> std::optional<bool> { return work(o); });
-        if (r) return *r ? SendResult::done : SendResult::failed;
-        return Lost() ? SendResult::refused : SendResult::failed;
+        std::lock_guard lock(shared_->mutex);
+        if (shared_->lost) return SendResult::refused;
+        std::erase_if(shared_->queue, [&](const Job& j) { return j.slot == slot && slot != kNoSlot; });
+        shared_->queue.push_back({[work = std::move(work)](Objects& o) { work(o); }, slot, nullptr});
+        shared_->wake.notify_all();
+        return SendResult::queued;
     }
 
     // Work that must happen there and that nobody waits for (releasing objects).
@@ -188,6 +191,7 @@ private:
         std::deque<Job> queue;
         bool quit = false;
         bool stuck = false;  // a job was waited for in vain and has not ended yet
+        std::optional<std::chrono::steady_clock::time_point> runningSince;  // the job under way began then
         std::atomic<bool> lost{false};
     };
 
@@ -221,14 +225,16 @@ private:
                     if (shared->queue.empty()) break;  // told to end, and nothing is left to do
                     job = std::move(shared->queue.front());
                     shared->queue.pop_front();
+                    shared->runningSince = std::chrono::steady_clock::now();
                 }
                 try {
                     job.work(*objects);
                 } catch (...) {
                     // A failed job is a failed call; the thread goes on.
                 }
+                std::lock_guard lock(shared->mutex);
+                shared->runningSince.reset();
                 if (job.waiter) {
-                    std::lock_guard lock(shared->mutex);
                     job.waiter->finished = true;
                     if (job.waiter->abandoned) shared->stuck = false;
                     shared->done.notify_all();
@@ -241,6 +247,7 @@ private:
     std::shared_ptr<Shared> shared_;
     EarthBudget* budget_;
     uint64_t callMs_;
+    bool waitForSends_;
 };
 
 }  // namespace qv

@@ -27,14 +27,17 @@ void DropEarth(EarthLink& link) {
 }
 
 bool GetMapWindowHandles(EarthLink& link) {
-    std::optional<int32_t> main = link.app ? link.app->GetMainHwnd() : std::nullopt;
-    std::optional<int32_t> map = main ? link.app->GetRenderHwnd() : std::nullopt;
-    if (!main || !map) {
-        link.hGEMain = 0;
+    // A main window already had is not asked for again: a slow Google Earth may
+    // answer only one of the two within one action of the panel.
+    std::optional<int32_t> main = link.hGEMain != 0 ? std::optional<int32_t>(link.hGEMain)
+                                  : link.app        ? link.app->GetMainHwnd()
+                                                    : std::nullopt;
+    std::optional<int32_t> map = main && link.app ? link.app->GetRenderHwnd() : std::nullopt;
+    link.hGEMain = main.value_or(0);
+    if (!map) {
         link.hGEMap = 0;
         return false;
     }
-    link.hGEMain = *main;
     link.hGEMap = *map;
     return true;
 }

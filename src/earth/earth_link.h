@@ -32,8 +32,9 @@ bool AttachEarth(EarthLink& link, std::unique_ptr<EarthConnection> connection);
 // Lets go of Google Earth's objects and forgets its windows.
 void DropEarth(EarthLink& link);
 
-// Asks Google Earth for its main and map window handles. On any failure both
-// handles become 0 and the answer is false.
+// Asks Google Earth for its main and map window handles (the main one only
+// until it has been had). Without the map window's handle it is 0 and the
+// answer is false.
 bool GetMapWindowHandles(EarthLink& link);
 
 // Keeps the marker over the centre of Google Earth's map window: its heading

@@ -231,11 +231,11 @@ std::shared_ptr<Worker> MakeWorker(const ComEarthOptions& options) {
     Worker::Hooks hooks{[](std::atomic<bool>& lost) { return std::make_unique<RemoteObjects>(lost); },
                         [] { return SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)); },
                         [] { CoUninitialize(); }};
-    return std::make_shared<Worker>(std::move(hooks), options.budget, options.callBudgetMs);
+    return std::make_shared<Worker>(std::move(hooks), options.budget, options.callBudgetMs, options.waitForSends);
 }
 
-// A camera move or file load that is held to go out late has not been refused.
-bool Sent(SendResult result) { return result == SendResult::done || result == SendResult::queued; }
+// A camera move or file load going out in turn has not been refused.
+bool Sent(SendResult result) { return result == SendResult::queued || result == SendResult::done; }
 
 using ThreadRef = std::shared_ptr<Worker>;
 

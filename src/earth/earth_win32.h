@@ -11,11 +11,13 @@ class EarthBudget;
 struct ComEarthOptions {
     // A call waits this long at most for its answer, and no longer than what
     // the window thread's action has left in `budget`; then it fails, and calls
-    // that follow fail at once until the late one has ended. Meanwhile camera
-    // moves and file loads are kept to go out late, a newer one replacing one
-    // that has not gone out yet.
+    // that follow fail at once until the late one has ended. Camera moves and
+    // file loads are not waited for: they go out in turn, a newer one replacing
+    // one that has not gone out yet.
     uint32_t callBudgetMs = 300;
     EarthBudget* budget = nullptr;  // shared by every connection; outlives them
+    // Camera moves and file loads waited for like calls, each telling its answer: for a test client.
+    bool waitForSends = false;
 };
 
 // Creates Google Earth's objects as a local COM server and calls them through

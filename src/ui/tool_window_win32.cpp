@@ -9,10 +9,10 @@ namespace {
 
 constexpr wchar_t kClassName[] = L"QuorvaneTool";
 
-// The captions' bold 8.25-point font lives as long as the program.
-HFONT CaptionFont() {
-    static HFONT font = FontOfHeight(L"MS Sans Serif", MulDiv(825, ScreenDpi(), 7200), FW_BOLD);
-    return font;
+// The captions' bold 8.25-point font belongs to the window: it goes when the window goes.
+LRESULT CALLBACK ToolWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCDESTROY) GdiObject<HFONT> font(reinterpret_cast<HFONT>(GetWindowLongPtrW(hwnd, GWLP_USERDATA)));
+    return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
 }  // namespace
@@ -20,7 +20,7 @@ HFONT CaptionFont() {
 HWND CreateToolWindow(HINSTANCE instance) {
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = DefWindowProcW;  // no handlers of its own
+    wc.lpfnWndProc = ToolWindowProc;  // it handles nothing but its own end
     wc.hInstance = instance;
     wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_QUORVANE));
     wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
@@ -36,6 +36,8 @@ HWND CreateToolWindow(HINSTANCE instance) {
                                   CW_USEDEFAULT, frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,
                                   instance, nullptr);
     if (!dialog) return nullptr;
+    HFONT font = FontOfHeight(L"MS Sans Serif", MulDiv(825, ScreenDpi(), 7200), FW_BOLD);
+    SetWindowLongPtrW(dialog, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(font));
     struct Item {
         const wchar_t* cls;
         const wchar_t* text;
@@ -53,7 +55,7 @@ HWND CreateToolWindow(HINSTANCE instance) {
         RECT r = twips.Pixels(i.left, i.top, i.width, i.height);
         HWND c = CreateWindowExW(0, i.cls, i.text, WS_CHILD | WS_VISIBLE | i.style, r.left, r.top, r.right - r.left,
                                  r.bottom - r.top, dialog, nullptr, instance, nullptr);
-        SendMessageW(c, WM_SETFONT, reinterpret_cast<WPARAM>(CaptionFont()), FALSE);
+        SendMessageW(c, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     }
     return dialog;
 }

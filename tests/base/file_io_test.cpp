@@ -30,6 +30,7 @@ TEST(DurableFile, HeldWhileOpenThenReadableListedAndNeverRenamedOverAnother) {
     EXPECT_TRUE(RemoveFile(dir.File("Track_1.bad")));
     EXPECT_TRUE(MakeFolder(dir.File("sub")));
     EXPECT_TRUE(MakeFolder(dir.File("sub")));  // there already
+    EXPECT_FALSE(FileExists(dir.File("sub"))) << "a folder is no file";
     EXPECT_FALSE(DurableFile::Create(dir.File("missing") + folder.substr(folder.size() - 1) + "f", "x"));
 }
 

@@ -9,6 +9,8 @@ import threading
 import time
 from pathlib import Path
 
+from nmea_model import coordinate, sentence
+
 ROOT = Path(__file__).resolve().parents[2]
 
 
@@ -145,7 +147,7 @@ class Wine:
 
     # The stand-in Earth, registered in this prefix under Google Earth's class ids.
 
-    def install_standin(self, faults: str = "") -> Path:
+    def install_standin(self, faults: str = "", watch_panel=False) -> Path:
         """Registers a fresh stand-in with an empty journal and the given [Faults] lines; returns the journal."""
         self.stop_standin()
         self.standin.mkdir(parents=True, exist_ok=True)
@@ -153,12 +155,18 @@ class Wine:
         journal = self.standin / "journal.txt"
         if journal.exists():
             journal.unlink()
-        ini = "[Journal]\r\nPath=C:\\standin\\journal.txt\r\n[Faults]\r\n" + faults.replace("\n", "\r\n")
-        (self.standin / "EarthStandIn.ini").write_bytes(ini.encode("gbk"))
+        self.set_standin_faults(faults, watch_panel)
         r = subprocess.run(["wine", self.windows_path(self.standin / "EarthStandIn.exe"), "/regserver"],
                            env=self.env, timeout=60)
         check(r.returncode == 0, "EarthStandIn.exe /regserver")
         return journal
+
+    def set_standin_faults(self, faults: str, watch_panel=False):
+        """The [Faults] lines the next stand-in started reads; the journal goes on. Watching the panel, a call
+        that comes once Quorvane's panel has gone is journaled with " (panel gone)"."""
+        ini = ("[Journal]\r\nPath=C:\\standin\\journal.txt\r\nWatchPanel=%d\r\n[Faults]\r\n" % watch_panel
+               + faults.replace("\n", "\r\n"))
+        (self.standin / "EarthStandIn.ini").write_bytes(ini.encode("gbk"))
 
     def uninstall_standin(self):
         self.stop_standin()
@@ -417,3 +425,231 @@ def log_messages(log_file: Path):
         check(line[len(stamp):zone].strip() == "", f"message starts at the next print column: {line!r}")
         out.append(line[zone:])
     return out
+
+
+# ---------------------------------------------------------------- what the tests share
+
+RED, GREY, BLUE, STATE = 110, 111, 112, 101
+
+
+LONGITUDE, LATITUDE, SPEED, PRECISION, HIGH, TIME = 120, 121, 122, 123, 124, 125
+
+
+def shown_picture(wine):
+    c = wine.controls()
+    shown = [i for i in (RED, GREY, BLUE) if c.get(i, ("", False))[1]]
+    return shown[0] if len(shown) == 1 else None
+
+
+TRACK = 130
+
+
+def rmc(second, lat_minutes, lon_minutes):
+    """A valid RMC sentence at 22°lat_minutes' N, 114°lon_minutes' E, with its checksum."""
+    body = "GPRMC,0400%02d,A,22%07.4f,N,114%07.4f,E,30.0,45.0,081226,," % (second, lat_minutes, lon_minutes)
+    return sentence(body)
+
+
+def coordinates(kml: bytes):
+    body = kml.split(b"<coordinates>\r\n", 1)[1].split(b"\r\n\r\n</coordinates>", 1)[0]
+    return [tuple(line.split(b",")[:2]) for line in body.split(b"\r\n") if line]
+
+
+def fix(i: int, degrees_lat=22, degrees_lon=114):
+    """The i-th of a run of valid RMC fixes moving north-east; returns the line and the (lat, lon) it flies to."""
+    lat_min, lon_min = 30.0 + (i % 400) * 0.06, 3.0 + (i % 400) * 0.06
+    lat_text, lon_text = "%d%07.4f" % (degrees_lat, lat_min), "%03d%07.4f" % (degrees_lon, lon_min)
+    body = "GPRMC,%02d%02d%02d,A,%s,N,%s,E,30.0,45.0,081226,," % (4 + i // 3600, i // 60 % 60, i % 60,
+                                                                  lat_text, lon_text)
+    return sentence(body), (coordinate(lat_text, 2), coordinate(lon_text, 3))
+
+
+def local_time(i: int) -> str:
+    """lblTime for fix i: UTC 04:00:00 + i seconds in the default time zone (+8)."""
+    s = 12 * 3600 + i
+    return "%02d:%02d:%02d" % (s // 3600, s // 60 % 60, s % 60)
+
+
+def flights(log):
+    """(lat, lon) of every camera move."""
+    return [move[:2] for move in camera_moves(log)]
+
+
+class Watch:
+    """Pings the panel every 50 ms from another process while a fault happens: the slowest answer and any
+    message box of the program are reported."""
+
+    def __init__(self, wine, seconds):
+        self.result = {}
+        self.thread = threading.Thread(target=self._run, args=(wine, seconds), daemon=True)
+        self.thread.start()
+
+    def _run(self, wine, seconds):
+        rc, out = wine.driver("watch", "QuorvanePanel", str(seconds), timeout=seconds + 60)
+        if rc == 0:
+            self.result = {k: int(v) for k, v in (item.split("=") for item in out.split())}
+
+    def check(self, what):
+        self.thread.join()
+        r = self.result
+        print(f"  {what}: {r.get('pings')} pings of the panel, slowest answer {r.get('worst_ms')} ms, "
+              f"message boxes seen {r.get('boxes')}")
+        check(r, f"{what}: the panel could be watched")
+        check_equal((r["alive"], r["unanswered"], r["boxes"]), (1, 0, 0),
+                    f"{what}: the panel stays, answers every ping and shows no message box")
+        check(r["worst_ms"] < 1000, f"{what}: the panel answered within a second (slowest {r['worst_ms']} ms)")
+
+
+def kill_standin(wine):
+    check(wine.kill("EarthStandIn.exe"), "the stand-in Earth is running")
+
+
+def forget_killed_standin(wine, hung=False):
+    """Wine's rpcss keeps a killed server's class registered and sends the next activation to it; Wine starts
+    a fresh rpcss when one is needed. A hung stand-in does not answer a polite close: it is killed."""
+    if hung:
+        wine.kill("EarthStandIn.exe")
+    else:
+        wine.stop_standin()
+    wine.kill("rpcss.exe")
+
+
+ZOOM_IN, ZOOM_OUT, TILTED, PICKER = 141, 142, 146, 147
+
+
+def start_quorvane(wine, name, config: bytes, folder=None, launch=None):
+    """Quorvane.exe copied into a fresh folder named `name` (or into `folder`) with `config` as its Config.ini,
+    started (by `launch`, a fixture's starter, if given) and its panel shown; (folder, process)."""
+    if folder is None:
+        folder = wine.app_folder(name)
+    else:
+        shutil.copy2(wine.build / "Quorvane.exe", folder / "Quorvane.exe")
+    (folder / "Config.ini").write_bytes(config)
+    process = (launch or wine.launch)(folder / "Quorvane.exe")
+    wine.shown_panel()
+    return folder, process
+
+
+def open_the_link(wine):
+    """Double-clicks the red satellite, as a user does, and waits for the grey one."""
+    wine.driver("dblclick", "Quorvane", str(RED))
+    wine.wait_for(lambda: shown_picture(wine) == GREY, 10, "the link to open")
+
+
+def open_link(wine, name, port, more=b"", setting=b"4800,n,8,1", folder=None):
+    """Quorvane in a fresh folder (or in `folder`), its link to COM`port` opened as a user does."""
+    _, process = start_quorvane(wine, name, b"[GPS]\r\nPort=%d\r\nSetting=%s\r\n" % (port, setting) + more, folder)
+    open_the_link(wine)
+    return process
+
+
+def map_rect(wine, log):
+    line = next(l for l in journal(log) if l.startswith("app.GetRenderHwnd() -> "))
+    return [int(v) for v in wine.driver("rect", line.rsplit(" ", 1)[1])[1].split()]
+
+
+EARTH_MISSING = "未安装 Google Earth，或 Google Earth 版本错误！"
+
+
+BANNER = ["===========================================", "1. Start Quorvane & Init Params", "2. Open Google Earth"]
+
+
+def shown_boxes(wine, process):
+    """The visible windows titled 错误, and what each listing showed. An empty listing is read again a few times
+    (each reported in the work folder), in case it missed a box that was there; a box that went away still fails."""
+    seen = []
+    for attempt in range(4):
+        rc, windows = wine.driver("windows", "错误")
+        visible = [w for w in windows.splitlines() if w.endswith(" visible")]
+        if visible:
+            return visible, seen
+        seen.append(f"listing {attempt}: rc {rc}, {windows!r}, the program running: {process.poll() is None}")
+        with open(wine.work / "listings-retried.txt", "a") as report:  # pytest-xdist swallows a worker's stderr
+            print(seen[-1], file=report)
+        time.sleep(0.5)
+    return [], seen
+
+
+def expect_error_box_then_end(wine, folder):
+    """Starts the program, checks the box once with its exact texts, presses OK and waits for the end."""
+    wine.uninstall_standin()  # no Google Earth
+    process = wine.launch(folder / "Quorvane.exe")
+    try:
+        rc, _ = wine.driver("wait", "错误", "30")
+        check(rc == 0, "the error box titled 错误 appears")
+        visible, seen = shown_boxes(wine, process)
+        check_equal(len(visible), 1, f"error boxes shown ({'; '.join(seen) or 'at the first listing'})")
+        check(" #32770 " in visible[0], f"the error box is a message box: {visible[0]}")
+        _, texts = wine.driver("texts", "错误")
+        lines = texts.splitlines()
+        check("Static\t" + EARTH_MISSING in lines, f"the box says {EARTH_MISSING!r}: {lines}")
+        check(any(line.startswith("Icon\t") for line in lines), "the box carries an icon")
+        buttons = [line for line in lines if line.startswith("Button\t")]
+        check_equal(len(buttons), 1, "buttons in the box (OK only)")
+        check(wait_exit(process, 1.0) is None, "the process waits for the box")
+        rc, _ = wine.driver("press", "错误", buttons[0].split("\t", 1)[1])
+        check(rc == 0, "OK pressed")
+        check(wait_exit(process, 20) is not None, "the process ends after OK")
+    finally:
+        kill(process)
+
+
+def state_text(wine):
+    c = wine.controls()[STATE]
+    return c[2] if c[1] else None
+
+
+def error_boxes(wine):
+    return [w for w in wine.driver("windows", "错误")[1].splitlines() if w.endswith(" visible")]
+
+
+# ---------------------------------------------------------------- what the tests share
+
+def local_app_data(wine):
+    """%LOCALAPPDATA%\\Quorvane of the prefix's user."""
+    users = [p for p in (wine.c_drive / "users").iterdir() if p.name != "Public"]
+    return users[0] / "AppData" / "Local" / "Quorvane"
+
+
+def memory(wine):
+    rc, out = wine.driver("memory", "QuorvanePanel")
+    check_equal(rc, 0, "the program's memory counters")
+    return {k: int(v) for k, v in (item.split("=") for item in out.split())}
+
+
+class SmallDisk:
+    """A small tmpfs mounted on a folder: filled up, made read-only and given its space back at will."""
+
+    def __init__(self, folder, size_kb):
+        self.folder = folder
+        folder.mkdir(parents=True, exist_ok=True)
+        if folder.is_mount():  # left by an interrupted run
+            subprocess.run(["umount", "-l", str(folder)])
+        r = subprocess.run(["mount", "-t", "tmpfs", "-o", f"size={size_kb}k", "tmpfs", str(folder)],
+                           capture_output=True, text=True)
+        check(r.returncode == 0, f"a small tmpfs for the track folder (needs root): {r.stderr.strip()}")
+        self.filler = folder / "filler"
+
+    def fill(self):
+        fd = os.open(self.filler, os.O_WRONLY | os.O_CREAT | os.O_APPEND)
+        try:
+            while True:
+                os.write(fd, b"\0" * 4096)
+        except OSError:
+            pass
+        finally:
+            os.close(fd)
+        free = os.statvfs(self.folder)
+        check(free.f_bavail * free.f_frsize < 4096, "the track folder is full")
+
+    def free(self):
+        self.filler.unlink()
+
+    def read_only(self, on: bool):
+        subprocess.run(["mount", "-o", "remount," + ("ro" if on else "rw"), str(self.folder)], check=True)
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        subprocess.run(["umount", "-l", str(self.folder)])

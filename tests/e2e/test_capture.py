@@ -6,10 +6,9 @@ from pathlib import Path
 
 import pytest
 
-from harness import ROOT, camera_moves, capture_lines, check, check_equal, kill
+from harness import ROOT, TRACK, camera_moves, capture_lines, check, check_equal, kill, map_rect, open_link
 from nmea_model import Model, one_decimal
-from test_map_view import map_rect, open_link
-from test_track import TRACK
+
 
 CAPTURE = ROOT.parent / "shared" / "nmea" / "haicom-305N.log"
 YELLOW, CYAN, RED = (255, 255, 0), (0, 255, 255), (255, 0, 0)

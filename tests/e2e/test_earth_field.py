@@ -6,13 +6,15 @@ import time
 from contextlib import contextmanager
 from types import SimpleNamespace
 
-from harness import camera_moves, check, check_equal, journal, kill, log_messages, wait_exit
-from test_faults import Watch, fix, flights, forget_killed_standin, kill_standin, local_time
-from test_receiver import GREY, LONGITUDE, RED, STATE, TIME, shown_picture
-from test_track import TRACK, coordinates
+from harness import (
+    TILTED, ZOOM_OUT,     LONGITUDE, TIME, TRACK, Watch, camera_moves, check, check_equal, coordinates, error_boxes, fix, flights,
+    forget_killed_standin, journal, kill, kill_standin, local_time, log_messages, open_the_link, start_quorvane,
+    state_text, wait_exit)
+
 
 WAITING = "正在等待 Google Earth 启动…"
 RECONNECTING = "Google Earth 已断开，正在重新连接…"
+HUNG = "Google Earth 没有响应，正在等待…"
 
 
 class Receiver:
@@ -44,18 +46,14 @@ def quorvane(wine, name, port, faults="", record=True, hung=False):
     """A stand-in with `faults`, Quorvane with a temporary track file and its link open on COM`port`."""
     run = SimpleNamespace(log=wine.install_standin(faults), serial=wine.serial_port(port), process=None,
                           receiver=None)
-    run.folder = wine.app_folder(name)
-    run.temp = run.folder / "temp.kml"
-    (run.folder / "Config.ini").write_bytes(
-        b"[GE]\r\nEyeHigh=5000\r\n[GPS]\r\nPort=%d\r\nSetting=4800,n,8,1\r\n[Track]\r\nTrackTempFile=%s\r\n"
-        b"[Log]\r\nWriteLog=1\r\n" % (port, wine.windows_path(run.temp).encode()))
+    run.temp = wine.app_path(name) / "temp.kml"
     try:
         run.started = time.monotonic()
-        run.process = wine.launch(run.folder / "Quorvane.exe")
-        wine.shown_panel()
+        run.folder, run.process = start_quorvane(
+            wine, name, b"[GE]\r\nEyeHigh=5000\r\n[GPS]\r\nPort=%d\r\nSetting=4800,n,8,1\r\n[Track]\r\n"
+            b"TrackTempFile=%s\r\n[Log]\r\nWriteLog=1\r\n" % (port, wine.windows_path(run.temp).encode()))
         run.panel_after = time.monotonic() - run.started
-        wine.driver("dblclick", "Quorvane", str(RED))
-        wine.wait_for(lambda: shown_picture(wine) == GREY, 10, "the link to open")
+        open_the_link(wine)
         if record:
             wine.driver("click", "Quorvane", str(TRACK))
         yield run
@@ -68,21 +66,19 @@ def quorvane(wine, name, port, faults="", record=True, hung=False):
         forget_killed_standin(wine, hung)
 
 
-def state_text(wine):
-    c = wine.controls()[STATE]
-    return c[2] if c[1] else None
-
-
-def error_boxes(wine):
-    return [w for w in wine.driver("windows", "错误")[1].splitlines() if w.endswith(" visible")]
-
-
 def marker_on_map_centre(wine, log):
     marker = wine.window_info("QuorvaneMarker")
     line = [l for l in journal(log) if l.startswith("app.GetRenderHwnd() -> ")][-1]
     left, top, right, bottom = [int(v) for v in wine.driver("rect", line.rsplit(" ", 1)[1])[1].split()]
     return (marker and marker["visible"] and abs(marker["left"] + 16 - (left + right) // 2) <= 1
             and abs(marker["top"] + 16 - (top + bottom) // 2) <= 1)
+
+
+def after_restart(log):
+    """The journal of the newest stand-in, once a second one has started."""
+    lines = journal(log)
+    starts = [i for i, l in enumerate(lines) if l == "start"]
+    return lines[starts[-1]:] if len(starts) >= 2 else []
 
 
 def points_in(path):
@@ -117,10 +113,15 @@ def test_a_slow_start_is_waited_for_with_the_panel_working(wine):
         check_equal(error_boxes(wine), [], "no error box")
 
 
-def test_a_hung_google_earth_never_freezes_the_panel(wine):
+def test_a_hung_google_earth_never_freezes_the_panel_is_said_and_followed_again_once_ended(wine):
     with quorvane(wine, "hang", 32, "Hang=setViewParams\n", hung=True) as run:
         watch = Watch(wine, 20)
         run.receiver = Receiver(run.serial)
+        wine.wait_for(lambda: "control.setViewParams -> hang" in journal(run.log), 10, "the camera move to hang")
+        hung = time.monotonic()
+        wine.wait_for(lambda: state_text(wine) == HUNG, 2, "txtState to say Google Earth does not answer",
+                      seen=lambda: state_text(wine))
+        said = time.monotonic() - hung
         times, points = [], []
         for _ in range(20):
             time.sleep(1)
@@ -137,6 +138,39 @@ def test_a_hung_google_earth_never_freezes_the_panel(wine):
         check(points[-1] >= 15 and points == sorted(points), f"recording kept adding points: {points}")
         check_equal([l for l in journal(run.log) if l.startswith("control.setViewParams")],
                     ["control.setViewParams -> hang"], "one camera move went out and hung; the rest wait or drop")
+        check_equal(state_text(wine), HUNG, "txtState while Google Earth stays hung")
+
+        # The user ends the hung Google Earth: the stuck call fails as disconnected and a new one is followed.
+        wine.set_standin_faults("")
+        killed = time.monotonic()
+        kill_standin(wine)
+        wine.kill("rpcss.exe")  # Wine keeps a dead server's class otherwise; Windows does not
+        wine.wait_for(lambda: any(l.startswith("control.setViewParams(") for l in after_restart(run.log)), 10,
+                      "following to resume")
+        resumed = time.monotonic() - killed
+        wine.wait_for(lambda: state_text(wine) is None, 3, "the text to go", seen=lambda: state_text(wine))
+        messages = [m for m in log_messages(run.folder / "Log.txt") if "Google Earth" in m and "Open" not in m]
+        print(f"  hung: said {said:.1f} s after the hang; ended, following again after {resumed:.1f} s")
+        check_equal(messages, ["      - Google Earth Not Answering", "      - Google Earth Disconnected",
+                               "      - Reconnect Google Earth Succeed"], "the log of the hang and its end")
+
+
+def test_a_slow_google_earth_never_holds_the_panel_half_a_second(wine):
+    with quorvane(wine, "slow_calls", 35, "Slow=*\nSlowMs=250\n") as run:
+        run.receiver = Receiver(run.serial)
+        wine.wait_for(lambda: len(flights(run.log)) >= 2, 15, "the camera to follow")
+        watch = Watch(wine, 12)
+        time.sleep(2)
+        wine.driver("hold", "Quorvane", str(ZOOM_OUT), "2000")  # four Google Earth calls a step, each 250 ms
+        wine.driver("click", "Quorvane", str(TILTED))
+        time.sleep(1)
+        moves = len(flights(run.log))
+        watch.thread.join()
+        r = watch.result
+        print(f"  every call 250 ms: {r.get('pings')} pings, slowest answer {r.get('worst_ms')} ms")
+        check_equal((r["alive"], r["unanswered"], r["boxes"]), (1, 0, 0), "the panel answered every ping, no box")
+        check(r["worst_ms"] < 500, f"every ping answered within 0.5 s (slowest {r['worst_ms']} ms)")
+        check(len(flights(run.log)) > moves, "still following")
 
 
 def test_a_crashed_google_earth_is_reconnected_and_followed_again(wine):
@@ -148,25 +182,20 @@ def test_a_crashed_google_earth_is_reconnected_and_followed_again(wine):
         killed = time.monotonic()
         kill_standin(wine)
         wine.kill("rpcss.exe")  # Wine keeps a dead server's class otherwise; Windows does not
-
-        def after_restart():
-            lines = journal(run.log)
-            starts = [i for i, l in enumerate(lines) if l == "start"]
-            return lines[starts[-1]:] if len(starts) >= 2 else []
-        wine.wait_for(lambda: after_restart(), 10, "a new Google Earth journaling")
+        wine.wait_for(lambda: after_restart(run.log), 10, "a new Google Earth journaling")
         restarted = time.monotonic() - killed
-        wine.wait_for(lambda: any(l.startswith("control.setViewParams(") for l in after_restart()), 10,
+        wine.wait_for(lambda: any(l.startswith("control.setViewParams(") for l in after_restart(run.log)), 10,
                       "following to resume")
         resumed = time.monotonic() - killed
-        wine.wait_for(lambda: any(l.startswith("control.OpenFile(") for l in after_restart()), 5,
+        wine.wait_for(lambda: any(l.startswith("control.OpenFile(") for l in after_restart(run.log)), 5,
                       "the temporary track opened again")
         watch.check("Google Earth crashed")
-        reopened = next(l for l in after_restart() if l.startswith("control.OpenFile("))
+        reopened = next(l for l in after_restart(run.log) if l.startswith("control.OpenFile("))
         print(f"  crash: a new Google Earth {restarted:.1f} s after the kill, following again after {resumed:.1f} s; "
               f"{reopened}")
         check(resumed < 10, f"following resumes within 10 s ({resumed:.1f} s)")
         check(int(reopened.rsplit(" ", 2)[-2]) >= opened_before, "the reloaded track holds the points so far")
-        lines = after_restart()
+        lines = after_restart(run.log)
         check_equal(lines[1:3], ["create app", "create control"], "the objects made again")
         check(lines.index("app.IsInitialized() -> 1") < lines.index(next(l for l in lines if l.startswith(
             "control.setViewParams("))), "readiness is asked before the camera moves")

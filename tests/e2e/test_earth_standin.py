@@ -1,8 +1,7 @@
 """The stand-in Earth answering the program's adapter, and Quorvane starting against it."""
 import time
 
-from harness import check, check_equal, journal, kill, log_messages, wait_exit
-from test_startup import BANNER, expect_error_box_then_end
+from harness import BANNER, check, check_equal, expect_error_box_then_end, journal, kill, log_messages, wait_exit
 
 
 def test_quorvane_opens_its_panel_when_earth_answers(wine):

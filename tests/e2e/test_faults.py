@@ -10,64 +10,20 @@ from types import SimpleNamespace
 
 import pytest
 
-from harness import camera_moves, check, check_equal, journal, kill, wait_exit
-from nmea_model import coordinate, sentence
-from test_map_view import open_link
-from test_receiver import BLUE, LONGITUDE, RED, STATE, TIME, shown_picture
-from test_track import TRACK, coordinates
+from harness import (
+    BLUE, LONGITUDE, RED, STATE, SmallDisk, TIME, TRACK, Watch, check, check_equal, coordinates, fix, flights,
+    forget_killed_standin, journal, kill, kill_standin, local_app_data, local_time, memory, open_link,
+    shown_picture, wait_exit)
+from nmea_model import sentence
+
 
 ZOOM_IN, TEST_SWITCH = 141, 131
 LINE_SPEED = 115200 // 10  # bytes a second at 115200 baud, 8 data bits, 1 start and 1 stop bit
 
 
-def fix(i: int, degrees_lat=22, degrees_lon=114):
-    """The i-th of a run of valid RMC fixes moving north-east; returns the line and the (lat, lon) it flies to."""
-    lat_min, lon_min = 30.0 + (i % 400) * 0.06, 3.0 + (i % 400) * 0.06
-    lat_text, lon_text = "%d%07.4f" % (degrees_lat, lat_min), "%03d%07.4f" % (degrees_lon, lon_min)
-    body = "GPRMC,%02d%02d%02d,A,%s,N,%s,E,30.0,45.0,081226,," % (4 + i // 3600, i // 60 % 60, i % 60,
-                                                                  lat_text, lon_text)
-    return sentence(body), (coordinate(lat_text, 2), coordinate(lon_text, 3))
-
-
-def local_time(i: int) -> str:
-    """lblTime for fix i: UTC 04:00:00 + i seconds in the default time zone (+8)."""
-    s = 12 * 3600 + i
-    return "%02d:%02d:%02d" % (s // 3600, s // 60 % 60, s % 60)
-
-
-def flights(log):
-    """(lat, lon) of every camera move."""
-    return [move[:2] for move in camera_moves(log)]
-
-
 def start(wine, name, port, setting=b"4800,n,8,1", more=b"", folder=None):
     process = open_link(wine, name, port, more, setting, folder)
     return folder or wine.app_path(name), process
-
-
-class Watch:
-    """Pings the panel every 50 ms from another process while a fault happens: the slowest answer and any
-    message box of the program are reported."""
-
-    def __init__(self, wine, seconds):
-        self.result = {}
-        self.thread = threading.Thread(target=self._run, args=(wine, seconds), daemon=True)
-        self.thread.start()
-
-    def _run(self, wine, seconds):
-        rc, out = wine.driver("watch", "QuorvanePanel", str(seconds), timeout=seconds + 60)
-        if rc == 0:
-            self.result = {k: int(v) for k, v in (item.split("=") for item in out.split())}
-
-    def check(self, what):
-        self.thread.join()
-        r = self.result
-        print(f"  {what}: {r.get('pings')} pings of the panel, slowest answer {r.get('worst_ms')} ms, "
-              f"message boxes seen {r.get('boxes')}")
-        check(r, f"{what}: the panel could be watched")
-        check_equal((r["alive"], r["unanswered"], r["boxes"]), (1, 0, 0),
-                    f"{what}: the panel stays, answers every ping and shows no message box")
-        check(r["worst_ms"] < 1000, f"{what}: the panel answered within a second (slowest {r['worst_ms']} ms)")
 
 
 @contextmanager
@@ -86,21 +42,9 @@ def earth_and_receiver(wine, port, earth_killed=False):
             wine.stop_standin()
 
 
-def local_app_data(wine):
-    """%LOCALAPPDATA%\\Quorvane of the prefix's user."""
-    users = [p for p in (wine.c_drive / "users").iterdir() if p.name != "Public"]
-    return users[0] / "AppData" / "Local" / "Quorvane"
-
-
 def cpu_seconds(pid: int) -> float:
     fields = open(f"/proc/{pid}/stat").read().rsplit(")", 1)[1].split()
     return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
-
-
-def memory(wine):
-    rc, out = wine.driver("memory", "QuorvanePanel")
-    check_equal(rc, 0, "the program's memory counters")
-    return {k: int(v) for k, v in (item.split("=") for item in out.split())}
 
 
 def hostile_stream(seed=9):
@@ -221,20 +165,6 @@ def test_a_receiver_that_goes_away_leaves_the_panel_and_the_tick_running(wine):
         check(run.process.poll() is None, "the program is still running")
 
 
-def kill_standin(wine):
-    check(wine.kill("EarthStandIn.exe"), "the stand-in Earth is running")
-
-
-def forget_killed_standin(wine, hung=False):
-    """Wine's rpcss keeps a killed server's class registered and sends the next activation to it; Wine starts
-    a fresh rpcss when one is needed. A hung stand-in does not answer a polite close: it is killed."""
-    if hung:
-        wine.kill("EarthStandIn.exe")
-    else:
-        wine.stop_standin()
-    wine.kill("rpcss.exe")
-
-
 def test_google_earth_killed_while_following(wine):
     with earth_and_receiver(wine, 23, earth_killed=True) as run:
         log, serial = run.log, run.serial
@@ -285,44 +215,6 @@ def test_google_earth_killed_while_zooming(wine):
         check_equal(wine.driver("click", "Quorvane", str(TRACK))[0], 0, "click on the track switch")
         check_equal(wine.driver("checked", "Quorvane", str(TRACK))[1].strip(), "1", "the switch took the click")
         check(run.process.poll() is None, "the program is still running")
-
-
-class SmallDisk:
-    """A small tmpfs mounted on a folder: filled up, made read-only and given its space back at will."""
-
-    def __init__(self, folder, size_kb):
-        self.folder = folder
-        folder.mkdir(parents=True, exist_ok=True)
-        if folder.is_mount():  # left by an interrupted run
-            subprocess.run(["umount", "-l", str(folder)])
-        r = subprocess.run(["mount", "-t", "tmpfs", "-o", f"size={size_kb}k", "tmpfs", str(folder)],
-                           capture_output=True, text=True)
-        check(r.returncode == 0, f"a small tmpfs for the track folder (needs root): {r.stderr.strip()}")
-        self.filler = folder / "filler"
-
-    def fill(self):
-        fd = os.open(self.filler, os.O_WRONLY | os.O_CREAT | os.O_APPEND)
-        try:
-            while True:
-                os.write(fd, b"\0" * 4096)
-        except OSError:
-            pass
-        finally:
-            os.close(fd)
-        free = os.statvfs(self.folder)
-        check(free.f_bavail * free.f_frsize < 4096, "the track folder is full")
-
-    def free(self):
-        self.filler.unlink()
-
-    def read_only(self, on: bool):
-        subprocess.run(["mount", "-o", "remount," + ("ro" if on else "rw"), str(self.folder)], check=True)
-
-    def __enter__(self):
-        return self
-
-    def __exit__(self, *exc):
-        subprocess.run(["umount", "-l", str(self.folder)])
 
 
 def test_a_full_or_read_only_track_folder_loses_no_point(wine):

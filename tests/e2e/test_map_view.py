@@ -1,14 +1,11 @@
 """The marker over Google Earth's map, the zoom buttons and the window picker of the real Quorvane.exe."""
-import shutil
 import subprocess
 import time
 
-from harness import check, check_equal, journal, kill
+from harness import STATE, ZOOM_IN, check, check_equal, journal, kill, map_rect, open_link, rmc
 from nmea_model import sentence
-from test_receiver import GREY, RED, STATE, shown_picture
-from test_track import rmc
 
-ZOOM_IN, PICKER = 141, 147
+
 PURE_RED = (255, 0, 0)
 
 
@@ -17,23 +14,13 @@ def rmc_course(course):
     return sentence(line[1:line.index("*")].replace(",30.0,45.0,", ",30.0,%.1f," % course))
 
 
-def open_link(wine, name, port, more=b"", setting=b"4800,n,8,1", folder=None):
-    """Quorvane in a fresh folder (or in `folder`), its link to COM`port` opened as a user does."""
-    if folder is None:
-        folder = wine.app_folder(name)
-    else:
-        shutil.copy2(wine.build / "Quorvane.exe", folder / "Quorvane.exe")
-    (folder / "Config.ini").write_bytes(b"[GPS]\r\nPort=%d\r\nSetting=%s\r\n" % (port, setting) + more)
-    process = wine.launch(folder / "Quorvane.exe")
-    wine.shown_panel()
-    wine.driver("dblclick", "Quorvane", str(RED))
-    wine.wait_for(lambda: shown_picture(wine) == GREY, 10, "the link to open")
-    return process
-
-
-def map_rect(wine, log):
-    line = next(l for l in journal(log) if l.startswith("app.GetRenderHwnd() -> "))
-    return [int(v) for v in wine.driver("rect", line.rsplit(" ", 1)[1])[1].split()]
+def marker_heading_east(wine, name, serial):
+    """Quorvane with its link open on `serial` and one fix heading east; (process, the shown marker's window_info)."""
+    process = open_link(wine, name, serial.number)
+    serial.send(rmc_course(90.0))
+    marker = wine.wait_for(lambda: (wine.window_info("QuorvaneMarker") or {}).get("visible") and
+                           wine.window_info("QuorvaneMarker"), 10, "the marker window")
+    return process, marker
 
 
 def test_the_marker_sits_on_the_map_centre_and_turns_with_the_course(wine):
@@ -41,10 +28,7 @@ def test_the_marker_sits_on_the_map_centre_and_turns_with_the_course(wine):
     serial = wine.serial_port(11)
     process = None
     try:
-        process = open_link(wine, "marker", 11)
-        serial.send(rmc_course(90.0))
-        marker = wine.wait_for(lambda: (wine.window_info("QuorvaneMarker") or {}).get("visible") and
-                               wine.window_info("QuorvaneMarker"), 10, "the marker window")
+        process, marker = marker_heading_east(wine, "marker", serial)
         check_equal((marker["width"], marker["height"]), (32, 33), "marker size in pixels (480 x 495 twips)")
         check_equal(marker["topmost"], 1, "marker top-most")
         # Only the colour key is in force (Wine reports no alpha without LWA_ALPHA).
@@ -73,6 +57,29 @@ def test_the_marker_sits_on_the_map_centre_and_turns_with_the_course(wine):
         check_equal(pic.pixel(mx, my - 10), PURE_RED, "the tip points north at course 0")
         check(pic.pixel(mx + 10, my) != PURE_RED, "nothing points east at course 0")
     finally:
+        if process:
+            kill(process)
+        serial.close()
+        wine.stop_standin()
+
+
+def test_under_high_contrast_black_the_marker_ground_stays_see_through(wine):
+    colours = r"HKCU\Control Panel\Colors"
+    wine.reg("add", colours, "/v", "WindowText", "/t", "REG_SZ", "/d", "255 255 255", "/f")  # as High Contrast Black
+    wine.install_standin()
+    serial = wine.serial_port(12)
+    process = None
+    try:
+        process, marker = marker_heading_east(wine, "marker_contrast", serial)
+        time.sleep(1.2)  # at least two redraws
+        pic = wine.screenshot(wine.work / "marker-high-contrast.png")
+        corners = [pic.pixel(marker["left"] + dx, marker["top"] + dy) for dx, dy in ((1, 1), (30, 1), (1, 31))]
+        check((255, 255, 255) not in corners and (0, 0, 0) not in corners,
+              f"the map shows through the marker's ground, not a white square: {corners}")
+        check(pic.count(PURE_RED, marker["left"], marker["top"], marker["left"] + 32, marker["top"] + 33) > 40,
+              "the red arrowhead is drawn")
+    finally:
+        wine.reg("delete", colours, "/v", "WindowText", "/f")
         if process:
             kill(process)
         serial.close()

@@ -1,25 +1,15 @@
 """The receiver link of the real Quorvane.exe over a virtual serial port."""
-from harness import check, check_equal, journal, kill
+from harness import (
+    BLUE, GREY, LATITUDE, LONGITUDE, PRECISION, RED, SPEED, STATE, TIME, check, check_equal, journal, kill,
+    shown_picture, start_quorvane, wait_exit)
 
-RED, GREY, BLUE, STATE = 110, 111, 112, 101
-LONGITUDE, LATITUDE, SPEED, PRECISION, HIGH, TIME = 120, 121, 122, 123, 124, 125
 RMC_A = b"$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*6A\r\n"
 RMC_V = b"$GPRMC,123520,V,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*77\r\n"
 
 
-def shown_picture(wine):
-    c = wine.controls()
-    shown = [i for i in (RED, GREY, BLUE) if c.get(i, ("", False))[1]]
-    return shown[0] if len(shown) == 1 else None
-
-
 def start(wine, name, port):
-    folder = wine.app_folder(name)
-    (folder / "Config.ini").write_bytes(b"[GE]\r\nEyeHigh=5000\r\n[GPS]\r\nPort=%d\r\nSetting=4800,n,8,1\r\n"
-                                        b"[Log]\r\nWriteLog=1\r\n" % port)
-    process = wine.launch(folder / "Quorvane.exe")
-    wine.shown_panel()
-    return folder, process
+    return start_quorvane(wine, name, b"[GE]\r\nEyeHigh=5000\r\n[GPS]\r\nPort=%d\r\nSetting=4800,n,8,1\r\n"
+                                      b"[Log]\r\nWriteLog=1\r\n" % port)
 
 
 def test_double_click_connects_and_fixes_turn_the_icon_blue(wine):
@@ -88,4 +78,23 @@ def test_a_missing_port_says_so_and_a_second_double_click_retries(wine):
             kill(process)
         if serial:
             serial.close()
+        wine.stop_standin()
+
+
+def test_a_close_while_the_port_opens_waits_for_the_open_and_ends_cleanly(wine):
+    log = wine.install_standin(watch_panel=True)
+    serial = wine.serial_port(9)
+    process = None
+    try:
+        folder, process = start(wine, "close_opening", 9)
+        # The close comes while the double click's open is under way, in its pumping of messages.
+        check_equal(wine.driver("dblclick-close", "Quorvane", str(RED))[0], 0, "double click, then close")
+        check_equal(wait_exit(process, 20), 0, "the program's exit status")
+        lines = journal(log)
+        check(any(l.startswith("control.currentView(") for l in lines), f"the open ran to its end: {lines}")
+        check_equal([l for l in lines if l.endswith(" (panel gone)")], [], "calls into Google Earth after the panel went")
+    finally:
+        if process:
+            kill(process)
+        serial.close()
         wine.stop_standin()

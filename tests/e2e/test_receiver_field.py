@@ -5,17 +5,13 @@ import time
 from contextlib import contextmanager
 from types import SimpleNamespace
 
-from harness import check, check_equal, kill, log_messages
+from harness import (
+    ZOOM_OUT, camera_moves,     BLUE, GREY, RED, check, check_equal, fix, flights, kill, log_messages, shown_picture, start_quorvane,
+    state_text)
 from nmea_model import sentence
-from test_faults import fix, flights
-from test_receiver import BLUE, GREY, RED, STATE, shown_picture
+
 
 LOST = "GPS 设备已断开，正在重新连接…"
-
-
-def state_text(wine):
-    c = wine.controls()[STATE]
-    return c[2] if c[1] else None
 
 
 def drive(count, talker="GP"):
@@ -41,11 +37,8 @@ def quorvane(wine, name, config: bytes, ports=(), announce=False):
     """A stand-in Earth, serial cables on `ports`, and Quorvane started with `config` (its Config.ini)."""
     run = SimpleNamespace(log=wine.install_standin(), serial={n: wine.serial_port(n, announce) for n in ports},
                           process=None, stops=[])
-    run.folder = wine.app_folder(name)
-    (run.folder / "Config.ini").write_bytes(config + b"[Log]\r\nWriteLog=1\r\n")
     try:
-        run.process = wine.launch(run.folder / "Quorvane.exe")
-        wine.shown_panel()
+        run.folder, run.process = start_quorvane(wine, name, config + b"[Log]\r\nWriteLog=1\r\n")
         yield run
     finally:
         for stop in run.stops:
@@ -64,12 +57,15 @@ def play(run, port, seconds, baud=4800):
     return stop
 
 
-def test_an_unplugged_receiver_is_shown_lost_and_followed_again_once_plugged_back(wine):
+def test_an_unplugged_receiver_is_shown_lost_and_followed_again_once_plugged_back_at_the_users_zoom(wine):
     with quorvane(wine, "replug", b"[GPS]\r\nPort=27\r\nSetting=4800,n,8,1\r\n", ports=[27]) as run:
         wine.driver("dblclick", "Quorvane", str(RED))
         seconds, _ = drive(60)
         play(run, 27, seconds)
         wine.wait_for(lambda: len(flights(run.log)) >= 2, 10, "the camera to follow")
+        wine.driver("hold", "Quorvane", str(ZOOM_OUT), "500")
+        zoomed = wine.wait_for(lambda: camera_moves(run.log)[-1][2] != 5000 and camera_moves(run.log)[-1][2], 5,
+                               "a camera move at the zoomed height")
         unplugged = time.monotonic()
         run.stops[-1].set()
         run.serial[27].close()  # socat killed, the COM port gone
@@ -83,6 +79,7 @@ def test_an_unplugged_receiver_is_shown_lost_and_followed_again_once_plugged_bac
         play(run, 27, seconds)
         wine.wait_for(lambda: len(flights(run.log)) > moves, 5, "the camera to follow again, with no click")
         resumed = time.monotonic() - plugged
+        check_equal(camera_moves(run.log)[moves][2], zoomed, "the eye height of the first move after plugging back")
         check_equal(shown_picture(wine), BLUE, "the satellite after plugging back")
         check(state_text(wine) is None, "no text once following again")
         print(f"  unplugged: red with the reconnection text after {noticed:.1f} s; "

@@ -4,11 +4,11 @@ import subprocess
 import time
 import zipfile
 
-from harness import ROOT, Wine, check, check_equal, journal, kill, log_messages
+from harness import (
+    BLUE, GREY, RED, ROOT, TRACK, Wine, check, check_equal, coordinates, fix, flights, journal, kill,
+    log_messages, shown_picture)
 from nmea_model import sentence
-from test_faults import fix, flights
-from test_receiver import BLUE, GREY, RED, shown_picture
-from test_track import TRACK, coordinates
+
 
 LABELS = {120: "longitude", 121: "latitude", 122: "speed", 123: "precision", 124: "altitude", 125: "time"}
 YELLOW, CYAN = (255, 255, 0), (0, 255, 255)

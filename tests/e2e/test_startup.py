@@ -1,51 +1,7 @@
 """Start-up of the real Quorvane.exe without Google Earth: the log and the one error box."""
 import random
-import time
 
-from harness import check, check_equal, kill, log_messages, wait_exit
-
-EARTH_MISSING = "未安装 Google Earth，或 Google Earth 版本错误！"
-BANNER = ["===========================================", "1. Start Quorvane & Init Params", "2. Open Google Earth"]
-
-
-def shown_boxes(wine, process):
-    """The visible windows titled 错误, and what each listing showed. An empty listing is read again a few times
-    (each reported in the work folder), in case it missed a box that was there; a box that went away still fails."""
-    seen = []
-    for attempt in range(4):
-        rc, windows = wine.driver("windows", "错误")
-        visible = [w for w in windows.splitlines() if w.endswith(" visible")]
-        if visible:
-            return visible, seen
-        seen.append(f"listing {attempt}: rc {rc}, {windows!r}, the program running: {process.poll() is None}")
-        with open(wine.work / "listings-retried.txt", "a") as report:  # pytest-xdist swallows a worker's stderr
-            print(seen[-1], file=report)
-        time.sleep(0.5)
-    return [], seen
-
-
-def expect_error_box_then_end(wine, folder):
-    """Starts the program, checks the box once with its exact texts, presses OK and waits for the end."""
-    wine.uninstall_standin()  # no Google Earth
-    process = wine.launch(folder / "Quorvane.exe")
-    try:
-        rc, _ = wine.driver("wait", "错误", "30")
-        check(rc == 0, "the error box titled 错误 appears")
-        visible, seen = shown_boxes(wine, process)
-        check_equal(len(visible), 1, f"error boxes shown ({'; '.join(seen) or 'at the first listing'})")
-        check(" #32770 " in visible[0], f"the error box is a message box: {visible[0]}")
-        _, texts = wine.driver("texts", "错误")
-        lines = texts.splitlines()
-        check("Static\t" + EARTH_MISSING in lines, f"the box says {EARTH_MISSING!r}: {lines}")
-        check(any(line.startswith("Icon\t") for line in lines), "the box carries an icon")
-        buttons = [line for line in lines if line.startswith("Button\t")]
-        check_equal(len(buttons), 1, "buttons in the box (OK only)")
-        check(wait_exit(process, 1.0) is None, "the process waits for the box")
-        rc, _ = wine.driver("press", "错误", buttons[0].split("\t", 1)[1])
-        check(rc == 0, "OK pressed")
-        check(wait_exit(process, 20) is not None, "the process ends after OK")
-    finally:
-        kill(process)
+from harness import BANNER, check, check_equal, expect_error_box_then_end, log_messages
 
 
 def test_earth_missing_logs_the_error_and_ends(wine):

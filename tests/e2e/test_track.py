@@ -3,17 +3,7 @@ import re
 import subprocess
 import time
 
-from harness import check, check_equal, journal, wait_exit
-from nmea_model import sentence
-from test_receiver import GREY, RED, shown_picture
-
-TRACK = 130
-
-
-def rmc(second, lat_minutes, lon_minutes):
-    """A valid RMC sentence at 22°lat_minutes' N, 114°lon_minutes' E, with its checksum."""
-    body = "GPRMC,0400%02d,A,22%07.4f,N,114%07.4f,E,30.0,45.0,081226,," % (second, lat_minutes, lon_minutes)
-    return sentence(body)
+from harness import TRACK, check, check_equal, coordinates, journal, open_the_link, rmc, start_quorvane, wait_exit
 
 
 def moving_fixes(count):
@@ -26,21 +16,12 @@ def moving_fixes(count):
     return lines, points
 
 
-def coordinates(kml: bytes):
-    body = kml.split(b"<coordinates>\r\n", 1)[1].split(b"\r\n\r\n</coordinates>", 1)[0]
-    return [tuple(line.split(b",")[:2]) for line in body.split(b"\r\n") if line]
-
-
 def start_recording(wine, name, port, serial, programs=None):
-    folder = wine.app_folder(name)
-    temp = folder / "temp.kml"
-    (folder / "Config.ini").write_bytes(
-        b"[GPS]\r\nPort=%d\r\nSetting=4800,n,8,1\r\n[Track]\r\nTrackTempFile=%s\r\n" %
-        (port, wine.windows_path(temp).encode()))
-    process = (programs or wine.launch)(folder / "Quorvane.exe")
-    wine.shown_panel()
-    wine.driver("dblclick", "Quorvane", str(RED))
-    wine.wait_for(lambda: shown_picture(wine) == GREY, 10, "the link to open")
+    temp = wine.app_path(name) / "temp.kml"
+    folder, process = start_quorvane(wine, name, b"[GPS]\r\nPort=%d\r\nSetting=4800,n,8,1\r\n[Track]\r\n"
+                                     b"TrackTempFile=%s\r\n" % (port, wine.windows_path(temp).encode()),
+                                     launch=programs)
+    open_the_link(wine)
     check_equal(wine.driver("click", "Quorvane", str(TRACK))[0], 0, "click on the track switch")
     check_equal(wine.driver("checked", "Quorvane", str(TRACK))[1].strip(), "1", "track switch checked")
     return folder, temp, process

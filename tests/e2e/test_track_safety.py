@@ -7,11 +7,11 @@ import time
 
 import pytest
 
-from harness import check, check_equal, journal, kill, log_messages, wait_exit
+from harness import (
+    GREY, RED, SmallDisk, TRACK, check, check_equal, coordinates, fix, journal, kill, local_app_data,
+    log_messages, memory, shown_picture, state_text, wait_exit)
 from nmea_model import sentence
-from test_faults import SmallDisk, fix, local_app_data, memory
-from test_receiver import GREY, RED, STATE, shown_picture
-from test_track import TRACK, coordinates
+
 
 RECOVERED = "已恢复上次未保存的轨迹："
 ELSEWHERE = "轨迹无法保存到程序目录，已保存到："
@@ -41,11 +41,6 @@ def private_kb(pid):
         if rest.strip().endswith("kB"):
             fields[name] = int(rest.split()[0])
     return fields["Private_Clean"] + fields["Private_Dirty"]
-
-
-def state_text(wine):
-    c = wine.controls()[STATE]
-    return c[2] if c[1] else None
 
 
 def test_a_recording_killed_at_random_moments_is_recovered_at_the_next_start(wine):

@@ -165,16 +165,25 @@ TEST(CallWorker, WhatAnAbandonedCallMadeIsLetGoOfThere) {
     EXPECT_EQ(f.objects->held, std::vector<int>{42});
 }
 
-TEST(CallWorker, SendsWhileStuckGoOutLateTheNewestOfEachSlotWinning) {
+TEST(CallWorker, SendsAreNotWaitedForTheNewestOfEachSlotWinsAndAHungOneIsSeen) {
     Fixture f(30);
     std::promise<void> release;
-    f.worker.Call<int>(f.Blocking(release.get_future().share(), 1));
+    std::shared_future<void> gate = release.get_future().share();
     auto send = [&](int slot, std::string what) {
         return f.worker.Send(slot, [what](Objects& o) {
             o.Did(what);
             return true;
         });
     };
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(f.worker.Send(1, [gate](Objects& o) {
+        gate.wait();  // a camera move that hangs
+        o.Did("move hung");
+        return true;
+    }), SendResult::queued);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 25ms) << "nobody waited";
+    for (int i = 0; i < 500 && !f.worker.Stuck(); ++i) std::this_thread::sleep_for(2ms);
+    EXPECT_TRUE(f.worker.Stuck()) << "a send running past a call's time";
     EXPECT_EQ(send(1, "move a"), SendResult::queued);
     EXPECT_EQ(send(2, "open a"), SendResult::queued);
     EXPECT_EQ(send(1, "move b"), SendResult::queued);
@@ -182,14 +191,19 @@ TEST(CallWorker, SendsWhileStuckGoOutLateTheNewestOfEachSlotWinning) {
     EXPECT_EQ(send(CallWorker<Objects>::kNoSlot, "loose b"), SendResult::queued);
     release.set_value();
     for (int i = 0; i < 500 && f.worker.Stuck(); ++i) std::this_thread::sleep_for(2ms);
-    EXPECT_EQ(f.Done(), (std::vector<std::string>{"blocking 1", "open a", "move b", "loose a", "loose b"}));
+    EXPECT_FALSE(f.worker.Stuck());
+    EXPECT_EQ(f.Done(), (std::vector<std::string>{"move hung", "open a", "move b", "loose a", "loose b"}));
 
-    // Not stuck: a send is waited for, and its answer told apart from a refusal.
-    EXPECT_EQ(send(1, "move c"), SendResult::done);
-    EXPECT_EQ(f.worker.Send(1, [](Objects&) { return false; }), SendResult::failed);
     f.worker.LostFlag() = true;
     EXPECT_EQ(send(1, "move d"), SendResult::refused);
     EXPECT_EQ(f.worker.Call<int>([](Objects& o) { return Answer(o, 5); }), std::nullopt);
+}
+
+TEST(CallWorker, AWorkerMadeToWaitForSendsTellsTheirAnswers) {
+    CallWorker<Objects> worker({[](std::atomic<bool>&) { return std::make_unique<Objects>(); }, {}, {}}, nullptr, 1000,
+                               true);
+    EXPECT_EQ(worker.Send(1, [](Objects&) { return true; }), SendResult::done);
+    EXPECT_EQ(worker.Send(1, [](Objects&) { return false; }), SendResult::failed);
 }
 
 TEST(CallWorker, OneActionWaitsNoLongerThanItsBudgetOverAllItsCalls) {

@@ -18,6 +18,7 @@
 #include "gps/serial_port.h"
 #include "track/track_recorder.h"
 #include "ui/panel_view.h"
+#include "ui/recording_panel.h"
 #include "base/timing.h"
 #include "earth/earth.h"
 #include "earth/window_api.h"
@@ -482,40 +483,11 @@ private:
 
 // Remembers the latest text, colour and visibility of every control, and
 // records each change in order.
-class FakePanelView final : public PanelView {
+class FakePanelView final : public RecordingPanel {
 public:
-    explicit FakePanelView(Events& events) : events_(events) {
-        visible[PanelControl::imgGPS0] = true;
-    }
-    void SetText(PanelControl c, std::string_view text) override {
-        texts[c] = std::string(text);
-        events_.push_back("text " + Name(c) + " " + std::string(text));
-    }
-    void SetVisible(PanelControl c, bool v) override {
-        visible[c] = v;
-        events_.push_back(std::string(v ? "show " : "hide ") + Name(c));
-    }
-    void SetTextColour(PanelControl c, uint32_t rgb) override {
-        colours[c] = rgb;
-        char b[16];
-        std::snprintf(b, sizeof b, "%06X", rgb);
-        events_.push_back("colour " + Name(c) + " " + b);
-    }
-    int ShownStateImage() const {
-        int shown = -1, count = 0;
-        for (int i = 0; i < 3; ++i) {
-            auto it = visible.find(static_cast<PanelControl>(static_cast<int>(PanelControl::imgGPS0) + i));
-            if (it != visible.end() && it->second) shown = i, ++count;
-        }
-        return count == 1 ? shown : -2;
-    }
+    explicit FakePanelView(Events& events)
+        : RecordingPanel([&events](const std::string& event) { events.push_back(event); }) {}
     static std::string Name(PanelControl c) { return PanelControlName(c); }
-    std::map<PanelControl, std::string> texts;
-    std::map<PanelControl, bool> visible;
-    std::map<PanelControl, uint32_t> colours;
-
-private:
-    Events& events_;
 };
 
 }  // namespace qv::test

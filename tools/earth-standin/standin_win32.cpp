@@ -54,10 +54,17 @@ struct Server {
     HWND main = nullptr;
     HWND map = nullptr;
     ULONGLONG started = GetTickCount64();
+    bool watchPanel = false;  // mark the calls that come once Quorvane's panel has gone
+    bool panelSeen = false;
 
     void Journal(const std::string& line) {
         if (journalPath.empty()) return;
-        qv::AppendToFile(journalPath, std::to_string(++sequence) + " " + line + "\n");
+        std::string mark;
+        if (watchPanel) {
+            if (FindWindowW(L"QuorvanePanel", nullptr)) panelSeen = true;
+            else if (panelSeen) mark = " (panel gone)";
+        }
+        qv::AppendToFile(journalPath, std::to_string(++sequence) + " " + line + mark + "\n");
     }
     void Redraw() {
         if (map) InvalidateRect(map, nullptr, FALSE);
@@ -81,6 +88,7 @@ void LoadIni() {
         return qv::AnsiToUtf8(profile.ReadString(ini, section, key, "", 1024));
     };
     g_server.journalPath = read("Journal", "Path");
+    g_server.watchPanel = qv::ParseWholeNumber(read("Journal", "WatchPanel")).value_or(0) == 1;
     g_server.faults.refuse = ParseMemberList(read("Faults", "Refuse"));
     g_server.faults.slow = ParseMemberList(read("Faults", "Slow"));
     g_server.faults.slowMs = qv::ParseWholeNumber(read("Faults", "SlowMs")).value_or(0);

@@ -30,7 +30,7 @@ double Number(const std::wstring& text) { return qv::ParseDecimal(qv::WideToUtf8
 
 int Run(const std::vector<std::wstring>& args) {
     // Every call waits for its answer, however long, so each step reports what the server said.
-    auto connector = qv::MakeComEarthConnector({INFINITE, nullptr});
+    auto connector = qv::MakeComEarthConnector({INFINITE, nullptr, true});
     auto connection = connector->Connect();
     while (connection->Poll() == qv::EarthConnection::State::pending) Sleep(10);
     auto app = connection->TakeApp();

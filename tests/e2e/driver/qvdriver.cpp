@@ -192,7 +192,8 @@ int Layout(const std::wstring& title) {
     return 0;
 }
 
-int DoubleClick(const std::wstring& title, int id) {
+// With `thenClose`, a close of the window follows at once, so it comes while the double click is handled.
+int DoubleClick(const std::wstring& title, int id, bool thenClose = false) {
     for (HWND w : Titled(title)) {
         HWND c = GetDlgItem(w, id);
         if (!c) continue;
@@ -203,6 +204,7 @@ int DoubleClick(const std::wstring& title, int id) {
         PostMessageW(c, WM_LBUTTONUP, 0, at);
         PostMessageW(c, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
         PostMessageW(c, WM_LBUTTONUP, 0, at);
+        if (thenClose) PostMessageW(w, WM_CLOSE, 0, 0);
         return 0;
     }
     return 1;
@@ -396,6 +398,7 @@ int wmain(int argc, wchar_t** argv) {
     if (a.size() == 2 && a[0] == L"controls") return Controls(a[1]);
     if (a.size() == 2 && a[0] == L"layout") return Layout(a[1]);
     if (a.size() == 3 && a[0] == L"dblclick") return DoubleClick(a[1], _wtoi(a[2].c_str()));
+    if (a.size() == 3 && a[0] == L"dblclick-close") return DoubleClick(a[1], _wtoi(a[2].c_str()), true);
     if (a.size() == 3 && a[0] == L"click") return Click(a[1], _wtoi(a[2].c_str()));
     if (a.size() == 3 && a[0] == L"checked") return Checked(a[1], _wtoi(a[2].c_str()));
     if (a.size() == 4 && a[0] == L"hold") return Hold(a[1], _wtoi(a[2].c_str()), _wtoi(a[3].c_str()));
