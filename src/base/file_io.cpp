@@ -28,6 +28,14 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
 }
 
 bool AppendToFile(const std::string& path, std::string_view bytes) { return Write(path, bytes, "ab"); }
+
+bool ReplaceFileWith(const std::string& path, std::initializer_list<std::string_view> parts, FileSteps& steps) {
+    const std::string sibling = path + ".new";
+    bool ok = steps.Write(sibling, parts) && steps.Flush(sibling) && steps.Replace(sibling, path) &&
+              steps.FlushFolderOf(path);
+    if (!ok) steps.Discard(sibling);
+    return ok;
+}
 bool WriteWholeFile(const std::string& path, std::string_view bytes) { return Write(path, bytes, "wb"); }
 
 }  // namespace qv

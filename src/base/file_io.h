@@ -18,9 +18,30 @@ bool AppendToFile(const std::string& path, std::string_view bytes);
 bool WriteWholeFile(const std::string& path, std::string_view bytes);
 // Creates or truncates the file and writes the parts one after the other.
 bool WriteParts(const std::string& path, std::initializer_list<std::string_view> parts);
-// Writes the parts to a sibling file and then puts it in place of `path` in
-// one step, so a reader sees either the old file or the whole new one.
-bool ReplaceFileWith(const std::string& path, std::initializer_list<std::string_view> parts);
+// The steps of a durable replacement, one at a time, so that their order can
+// be checked with a fake.
+class FileSteps {
+public:
+    virtual ~FileSteps() = default;
+    virtual bool Write(const std::string& path, std::initializer_list<std::string_view> parts) = 0;
+    // The file's contents on the disk, not only in the system's cache.
+    virtual bool Flush(const std::string& path) = 0;
+    // Moves `from` over `to`, the move itself on the disk when it returns where the platform does that.
+    virtual bool Replace(const std::string& from, const std::string& to) = 0;
+    // The folder's entries on the disk, where the platform needs it done apart (POSIX).
+    virtual bool FlushFolderOf(const std::string& path) = 0;
+    virtual void Discard(const std::string& path) = 0;  // a file left half-made
+};
+
+// The file system's own steps.
+FileSteps& SystemFileSteps();
+
+// Writes the parts to a sibling file, puts its contents on the disk and only
+// then puts it in place of `path` in one step: a reader sees either the old
+// file or the whole new one, and a power cut right after it returns loses
+// neither. True once all of it is durable.
+bool ReplaceFileWith(const std::string& path, std::initializer_list<std::string_view> parts,
+                     FileSteps& steps = SystemFileSteps());
 
 // A file written a little at a time, each write on the disk before it returns
 // (a power cut loses at most the write under way). While it is open no other

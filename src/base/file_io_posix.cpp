@@ -23,12 +23,6 @@ bool WriteParts(const std::string& path, std::initializer_list<std::string_view>
     return (std::fclose(f) == 0) && ok;
 }
 
-bool ReplaceFileWith(const std::string& path, std::initializer_list<std::string_view> parts) {
-    const std::string sibling = path + ".new";
-    bool ok = WriteParts(sibling, parts) && std::rename(sibling.c_str(), path.c_str()) == 0;
-    if (!ok) std::remove(sibling.c_str());
-    return ok;
-}
 namespace {
 
 bool AppendAndSync(const std::string& path, std::string_view bytes, int flags) {
@@ -60,16 +54,39 @@ private:
 };
 
 // The folder's entry for a new file is on the disk too.
-void SyncFolderOf(const std::string& path) {
+bool SyncFolderOf(const std::string& path) {
     size_t slash = path.find_last_of('/');
     std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
     int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY);
-    if (fd < 0) return;
-    fsync(fd);
-    close(fd);
+    if (fd < 0) return false;
+    bool ok = fsync(fd) == 0;
+    return close(fd) == 0 && ok;
 }
 
+class PosixFileSteps final : public FileSteps {
+public:
+    bool Write(const std::string& path, std::initializer_list<std::string_view> parts) override {
+        return WriteParts(path, parts);
+    }
+    bool Flush(const std::string& path) override {
+        int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) return false;
+        bool ok = fsync(fd) == 0;
+        return close(fd) == 0 && ok;
+    }
+    bool Replace(const std::string& from, const std::string& to) override {
+        return std::rename(from.c_str(), to.c_str()) == 0;
+    }
+    bool FlushFolderOf(const std::string& path) override { return SyncFolderOf(path); }
+    void Discard(const std::string& path) override { std::remove(path.c_str()); }
+};
+
 }  // namespace
+
+FileSteps& SystemFileSteps() {
+    static PosixFileSteps steps;
+    return steps;
+}
 
 std::unique_ptr<DurableFile> DurableFile::Create(const std::string& path, std::string_view first) {
     int hold = open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0644);

@@ -67,14 +67,34 @@ bool WriteParts(const std::string& path, std::initializer_list<std::string_view>
     if (!GetFileSizeEx(f.get(), &size) || size.QuadPart != expected) return false;
     return f.Close();
 }
-bool ReplaceFileWith(const std::string& path, std::initializer_list<std::string_view> parts) {
-    const std::string sibling = path + ".new";
-    std::wstring from = Utf8ToWide(sibling), to = Utf8ToWide(path);
-    bool ok = WriteParts(sibling, parts) &&
-              MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
-    if (!ok) DeleteFileW(from.c_str());
-    return ok;
+namespace {
+
+class Win32FileSteps final : public FileSteps {
+public:
+    bool Write(const std::string& path, std::initializer_list<std::string_view> parts) override {
+        return WriteParts(path, parts);
+    }
+    bool Flush(const std::string& path) override {
+        // Flushing through any handle writes out the file's cached data.
+        FileHandle f(CreateFileW(Utf8ToWide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+        return f.valid() && FlushFileBuffers(f.get()) != FALSE && f.Close();
+    }
+    bool Replace(const std::string& from, const std::string& to) override {
+        return MoveFileExW(Utf8ToWide(from).c_str(), Utf8ToWide(to).c_str(),
+                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+    }
+    bool FlushFolderOf(const std::string&) override { return true; }  // the move was written through
+    void Discard(const std::string& path) override { DeleteFileW(Utf8ToWide(path).c_str()); }
+};
+
+}  // namespace
+
+FileSteps& SystemFileSteps() {
+    static Win32FileSteps steps;
+    return steps;
 }
+
 namespace {
 
 constexpr DWORD kShareReadWrite = FILE_SHARE_READ | FILE_SHARE_WRITE;

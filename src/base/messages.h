@@ -11,6 +11,8 @@ namespace qv::text {
 inline constexpr char kStateInitial[] = "请双击右下脚“卫星”图标，连接GPS设备";
 inline constexpr char kConnecting[] = "连接 GPS 设备在串口 [{1}] ...";
 inline constexpr char kNotFound[] = "未找到 GPS 设备在串口 [{1}] !";
+inline constexpr char kBadPort[] = "Config.ini 中的 Port={1} 不是可用的串口号（1 到 255；0 为自动查找）";
+inline constexpr char kBadSetting[] = "Config.ini 中的 Setting={1} 不是可用的串口设置（例如 4800,n,8,1）";
 inline constexpr char kSearching[] = "正在查找 GPS 设备：COM{1} {2}…";
 inline constexpr char kFound[] = "已找到 GPS 设备：COM{1} {2}";
 inline constexpr char kNothingFound[] = "未找到 GPS 设备";

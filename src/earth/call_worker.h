@@ -10,9 +10,11 @@
 //     call answers nothing and the worker is stuck until that job ends. While
 //     stuck, calls are refused at once, without being queued.
 //  3. A send (a camera move, a file load) is not waited for: it is queued to
-//     go out in turn, a newer send of the same slot replacing one that has not
-//     gone out yet, so the newest wins. `Send` tells queued from refused. (A
-//     worker made to wait for sends, for a test client, treats them as calls.)
+//     go out in turn. While the worker is stuck, a newer send of the same slot
+//     replaces one that has not gone out yet, so the newest wins. A call goes
+//     out before the sends still queued: its caller's time is not spent on
+//     work nobody waits for. `Send` tells queued from refused. (A worker made
+//     to wait for sends, for a test client, treats them as calls.)
 //  4. The worker also counts as stuck while any job has run longer than a
 //     call may wait: a hung send is seen although nobody waits for it.
 //  5. A call whose caller has given up hands what its job made to its
@@ -118,8 +120,7 @@ public:
     bool Lost() const { return shared_->lost; }
     bool Stuck() const {
         std::lock_guard lock(shared_->mutex);
-        return shared_->stuck || (shared_->runningSince && std::chrono::steady_clock::now() - *shared_->runningSince >
-                                                               std::chrono::milliseconds(callMs_));
+        return StuckLocked();
     }
 
     // Runs `work` there and waits for its answer; nothing when refused, out of
@@ -157,7 +158,8 @@ public:
         }
         std::lock_guard lock(shared_->mutex);
         if (shared_->lost) return SendResult::refused;
-        std::erase_if(shared_->queue, [&](const Job& j) { return j.slot == slot && slot != kNoSlot; });
+        if (StuckLocked())
+            std::erase_if(shared_->queue, [&](const Job& j) { return j.slot == slot && slot != kNoSlot; });
         shared_->queue.push_back({[work = std::move(work)](Objects& o) { work(o); }, slot, nullptr});
         shared_->wake.notify_all();
         return SendResult::queued;
@@ -195,6 +197,11 @@ private:
         std::atomic<bool> lost{false};
     };
 
+    bool StuckLocked() const {
+        return shared_->stuck || (shared_->runningSince && std::chrono::steady_clock::now() - *shared_->runningSince >
+                                                               std::chrono::milliseconds(callMs_));
+    }
+
     uint64_t Remaining() const { return budget_ ? std::min(budget_->RemainingMs(), callMs_) : callMs_; }
 
     // Queues the job and waits for it within the budget; false when refused or out of time.
@@ -203,7 +210,9 @@ private:
         if (shared_->stuck || shared_->lost) return false;
         uint64_t wait = Remaining();
         if (wait == 0) return false;  // this action has spent its time: not even queued
-        shared_->queue.push_back({std::move(work), kNoSlot, waiter});
+        auto firstSend = std::find_if(shared_->queue.begin(), shared_->queue.end(),
+                                      [](const Job& j) { return j.slot != kNoSlot; });
+        shared_->queue.insert(firstSend, {std::move(work), kNoSlot, waiter});
         shared_->wake.notify_all();
         if (!shared_->done.wait_for(lock, std::chrono::milliseconds(wait), [&] { return waiter->finished; })) {
             waiter->abandoned = true;

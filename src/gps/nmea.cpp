@@ -79,10 +79,8 @@ NmeaOutcome DecodeGsa(const Fields& f, GpsFix& fix) {
     return {};
 }
 
-// $GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*6A
-// Each step stores its value before the next one may fail.
-NmeaOutcome DecodeRmc(const Fields& f, int32_t timeZone, GpsFix& fix) {
-    std::string_view time = f[1];
+// hhmmss[.f] within a day, as local time in `timeZone`.
+NmeaOutcome DecodeRmcTime(std::string_view time, int32_t timeZone, GpsFix& fix) {
     if (time.size() < 6) return {0, NmeaError::BadTime};
     int hours = TwoDigits(time, 0), minutes = TwoDigits(time, 2), seconds = TwoDigits(time, 4);
     if (hours < 0 || hours > 23 || minutes < 0 || minutes > 59 || seconds < 0 || seconds > 59)
@@ -96,21 +94,40 @@ NmeaOutcome DecodeRmc(const Fields& f, int32_t timeZone, GpsFix& fix) {
     long local = ((hours + timeZone) * 3600L + minutes * 60L + seconds) % 86400L;
     if (local < 0) local += 86400L;
     fix.FixTime = local / 86400.0;
+    return {};
+}
+
+// $GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*6A
+// Each step stores its value before the next one may fail. A void fix ("V") may leave out what it does not know (many receivers send
+// "$GPRMC,,V,,,,,,,,,,N" without a fix): an empty time, position pair or speed
+// then keeps what was stored, and the line still counts as the void fix it is.
+NmeaOutcome DecodeRmc(const Fields& f, int32_t timeZone, GpsFix& fix) {
+    const bool isVoid = f[2] == "V";
+    std::string_view time = f[1];
+    if (!(isVoid && time.empty())) {
+        if (NmeaOutcome bad = DecodeRmcTime(time, timeZone, fix); bad.failed()) return bad;
+    }
 
     std::string_view status = f[2];
     if (status != "A" && status != "V") return {};
 
-    std::optional<double> latitude = Coordinate(f[3], 2);
-    if (!latitude || (f[4] != "N" && f[4] != "S")) return {0, NmeaError::BadLatitude};
-    fix.Latitude = f[4] == "S" ? -*latitude : *latitude;
+    if (!(isVoid && f[3].empty() && f[4].empty())) {
+        std::optional<double> latitude = Coordinate(f[3], 2);
+        if (!latitude || (f[4] != "N" && f[4] != "S")) return {0, NmeaError::BadLatitude};
+        fix.Latitude = f[4] == "S" ? -*latitude : *latitude;
+    }
 
-    std::optional<double> longitude = Coordinate(f[5], 3);
-    if (!longitude || (f[6] != "E" && f[6] != "W")) return {0, NmeaError::BadLongitude};
-    fix.Longitude = f[6] == "W" ? -*longitude : *longitude;
+    if (!(isVoid && f[5].empty() && f[6].empty())) {
+        std::optional<double> longitude = Coordinate(f[5], 3);
+        if (!longitude || (f[6] != "E" && f[6] != "W")) return {0, NmeaError::BadLongitude};
+        fix.Longitude = f[6] == "W" ? -*longitude : *longitude;
+    }
 
-    std::optional<double> knots = ParseDecimal(f[7]);
-    if (!knots || !std::isfinite(*knots * kKnotsToKmh)) return {0, NmeaError::BadSpeed};
-    fix.Speed = *knots * kKnotsToKmh;
+    if (!(isVoid && f[7].empty())) {
+        std::optional<double> knots = ParseDecimal(f[7]);
+        if (!knots || !std::isfinite(*knots * kKnotsToKmh)) return {0, NmeaError::BadSpeed};
+        fix.Speed = *knots * kKnotsToKmh;
+    }
 
     double course = 0;
     if (!f[8].empty()) {

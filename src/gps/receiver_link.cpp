@@ -38,9 +38,13 @@ void ReceiverLink::OpenGPS() {
         StartSearch(s_.clock.NowMs());
         return;
     }
-    // A number the port cannot take leaves it on its previous one.
-    if (s_.settings.GpsPort >= -32768 && s_.settings.GpsPort <= 32767) s_.port.SetPortNumber(s_.settings.GpsPort);
-    s_.port.SetSettings(s_.settings.GpsSetting);
+    // A port or speed the port cannot take is said, and nothing is opened: never the previous port instead.
+    // An empty Setting leaves the speed as it was.
+    if (!s_.port.SetPortNumber(s_.settings.GpsPort) ||
+        (!s_.settings.GpsSetting.empty() && !s_.port.SetSettings(s_.settings.GpsSetting))) {
+        Refused();
+        return;
+    }
     s_.pump.ProcessPending();
     s_.status.Set(StatusSource::link, text::Fill(text::kConnecting, std::to_string(s_.settings.GpsPort)));
     s_.pump.ProcessPending();
@@ -53,6 +57,19 @@ void ReceiverLink::OpenGPS() {
         return;
     }
     Opened(s_.clock.NowMs());
+}
+
+bool ReceiverLink::Refused() {
+    bool badPort = s_.settings.GpsPort < 1 || s_.settings.GpsPort > 255;
+    bool badSetting = !s_.settings.GpsSetting.empty() && !ParseSerialSettings(s_.settings.GpsSetting);
+    if (!badPort && !badSetting) return false;
+    s_.fix.GPSState = -1;
+    ShowGPSState(s_.fix.GPSState, s_.panel);
+    s_.status.Set(StatusSource::link,
+                  badPort ? text::Fill(text::kBadPort, std::to_string(s_.settings.GpsPort))
+                          : text::Fill(text::kBadSetting, s_.settings.GpsSetting));
+    phase_ = Phase::closed;
+    return true;
 }
 
 void ReceiverLink::Opened(uint64_t now) {
@@ -213,6 +230,10 @@ void ReceiverLink::StepSearch(uint64_t now) {
 void ReceiverLink::StartReopen(uint64_t now) {
     s_.reloadReceiverKeys();
     if (s_.settings.GpsPort == 0) return StartSearch(now);
+    if (Refused()) {
+        reopening_.reset();
+        return;
+    }
     phase_ = Phase::reconnecting;
     reopenSettings_ = ParseSerialSettings(s_.settings.GpsSetting).value_or(SerialSettings{});
     reopening_ = s_.finder.Open(s_.settings.GpsPort, reopenSettings_);

@@ -89,6 +89,8 @@ private:
     void Opened(uint64_t now);
     void Say(const std::string& text);
     void Quiet();
+    // The configured port or speed cannot be used: said, naming the value, and nothing is opened.
+    bool Refused();
 
     Services s_;
     Phase phase_ = Phase::closed;

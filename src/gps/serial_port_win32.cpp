@@ -28,10 +28,7 @@ std::optional<int32_t> ComNumber(const std::wstring& name) {
 
 }  // namespace
 
-bool ApplySerialSettings(HANDLE port, const SerialSettings& settings) {
-    DCB dcb{};
-    dcb.DCBlength = sizeof dcb;
-    if (!GetCommState(port, &dcb)) return false;
+void ConfigureDcb(DCB& dcb, const SerialSettings& settings) {
     dcb.BaudRate = settings.baud;
     dcb.ByteSize = static_cast<BYTE>(settings.dataBits);
     switch (settings.parity) {
@@ -52,6 +49,18 @@ bool ApplySerialSettings(HANDLE port, const SerialSettings& settings) {
     dcb.fOutX = FALSE;
     dcb.fInX = FALSE;
     dcb.fNull = FALSE;
+    // Nothing left as the driver had it: a framing error (a wrong speed tried) must not abort the reads,
+    // a receiver that does not drive DSR must still be heard, and no byte is replaced.
+    dcb.fAbortOnError = FALSE;
+    dcb.fDsrSensitivity = FALSE;
+    dcb.fErrorChar = FALSE;
+}
+
+bool ApplySerialSettings(HANDLE port, const SerialSettings& settings) {
+    DCB dcb{};
+    dcb.DCBlength = sizeof dcb;
+    if (!GetCommState(port, &dcb)) return false;
+    ConfigureDcb(dcb, settings);
     return SetCommState(port, &dcb) != FALSE;
 }
 
@@ -81,7 +90,9 @@ std::optional<std::string> ReadSerialPort(HANDLE port) {
     for (;;) {
         DWORD got = 0;
         if (!ReadFile(port, chunk, sizeof chunk, &got, nullptr)) {
-            if (text.empty()) return std::nullopt;
+            // A line error (a framing error at a wrong speed) is cleared and reading goes on; only a port
+            // that can no longer be asked for its state has gone.
+            if (!ClearCommError(port, &errors, &status)) return std::nullopt;
             break;
         }
         if (got == 0) break;

@@ -6,11 +6,14 @@
 
 namespace qv {
 
+// The line settings in a DCB, every flag that matters set, none left as the driver had it.
+void ConfigureDcb(DCB& dcb, const SerialSettings& settings);
 // The line settings on an open port; false when the driver refuses them.
 bool ApplySerialSettings(HANDLE port, const SerialSettings& settings);
 // Opens COM`number` for reading only, reads returning at once: the handle, or INVALID_HANDLE_VALUE.
 HANDLE OpenSerialForReading(int32_t number, const SerialSettings& settings);
-// Everything waiting on the port, up to a megabyte; nothing when the port has gone.
+// Everything waiting on the port, up to a megabyte; nothing when the port has
+// gone (a line error is cleared and is no reason).
 std::optional<std::string> ReadSerialPort(HANDLE port);
 
 // A COM port read without blocking. Its stored configuration, used until

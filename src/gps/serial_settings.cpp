@@ -6,8 +6,10 @@
 namespace qv {
 namespace {
 
-constexpr std::array<uint32_t, 17> kBaudRates = {110,   300,   600,   1200,  2400,   4800,   9600,   14400, 19200,
-                                                 28800, 38400, 56000, 57600, 115200, 128000, 230400, 256000};
+// The standard rates, and those modern receivers use up to 921600.
+constexpr std::array<uint32_t, 19> kBaudRates = {110,   300,   600,    1200,   2400,   4800,   9600,
+                                                 14400, 19200, 28800,  38400,  56000,  57600,  115200,
+                                                 128000, 230400, 256000, 460800, 921600};
 
 std::string_view Trim(std::string_view s) {
     while (!s.empty() && s.front() == ' ') s.remove_prefix(1);

@@ -10,7 +10,8 @@
 namespace qv {
 
 bool DiskTrackFiles::WriteTrack(const std::string& path, std::string_view head, std::string_view tail) {
-    return ReplaceFileWith(path, {head, "\r\n", tail, "\r\n"});
+    // Durable before it returns: the recording's recovery file is deleted next.
+    return ReplaceFileWith(path, {head, "\r\n", tail, "\r\n"}, steps_);
 }
 
 bool DiskTrackFiles::WriteTemporary(const std::string& path, std::string_view head, std::string_view tail) {

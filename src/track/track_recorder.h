@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "base/file_io.h"
 #include "base/message_pump.h"
 #include "base/messages.h"
 #include "base/run_log.h"
@@ -43,8 +44,12 @@ public:
 
 class DiskTrackFiles final : public TrackFiles {
 public:
+    explicit DiskTrackFiles(FileSteps& steps = SystemFileSteps()) : steps_(steps) {}
     bool WriteTrack(const std::string& path, std::string_view head, std::string_view tail) override;
     bool WriteTemporary(const std::string& path, std::string_view head, std::string_view tail) override;
+
+private:
+    FileSteps& steps_;
 };
 
 // "Track_" + yyyymmdd_hhmmss + ".kml" in `folder` (which ends in a separator).

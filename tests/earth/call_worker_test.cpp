@@ -62,9 +62,10 @@ struct Fixture {
         };
     }
     std::vector<std::string> Done() {
-        // A job queued after everything else has run once it is answered.
-        for (int i = 0; i < 1000 && worker.Stuck(); ++i) std::this_thread::sleep_for(2ms);
-        worker.Call<int>([](Objects&) -> std::optional<int> { return 0; });
+        // A job posted after everything else has run once it has.
+        auto ran = std::make_shared<std::promise<void>>();
+        worker.Post([ran](Objects&) { ran->set_value(); });
+        EXPECT_EQ(ran->get_future().wait_for(5s), std::future_status::ready);
         std::lock_guard lock(objects->mutex);
         return objects->done;
     }
@@ -193,6 +194,22 @@ TEST(CallWorker, SendsAreNotWaitedForTheNewestOfEachSlotWinsAndAHungOneIsSeen) {
     for (int i = 0; i < 500 && f.worker.Stuck(); ++i) std::this_thread::sleep_for(2ms);
     EXPECT_FALSE(f.worker.Stuck());
     EXPECT_EQ(f.Done(), (std::vector<std::string>{"move hung", "open a", "move b", "loose a", "loose b"}));
+
+    // Not stuck: every send goes out, in order; a call goes ahead of those still queued.
+    std::promise<void> hold;
+    std::shared_future<void> held = hold.get_future().share();
+    f.worker.Post([held](Objects&) { held.wait(); });
+    send(1, "move c");
+    send(1, "move d");
+    std::thread late([&] {
+        std::this_thread::sleep_for(10ms);
+        hold.set_value();
+    });
+    EXPECT_EQ(f.worker.Call<int>([](Objects& o) { return Answer(o, 6); }), 6);
+    late.join();
+    std::vector<std::string> done = f.Done();
+    EXPECT_EQ(std::vector<std::string>(done.end() - 3, done.end()),
+              (std::vector<std::string>{"call 6", "move c", "move d"}));
 
     f.worker.LostFlag() = true;
     EXPECT_EQ(send(1, "move d"), SendResult::refused);

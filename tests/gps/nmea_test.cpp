@@ -136,6 +136,27 @@ TEST(ParseNmea, GgaAltitudeRoundsHalfToEvenWithinSixteenBits) {
     }
 }
 
+TEST(ParseNmea, AVoidFixMayLeaveOutWhatItDoesNotKnowAndKeepsWhatWasStored) {
+    // As bt451 and iTrek send them without a fix: nothing at all, or the time and date alone.
+    struct {
+        std::string line;
+        double fixTime;
+    } cases[] = {{"$GPRMC,,V,,,,,,,,,,N*53", 0.25},
+                 {WithChecksum("$GPRMC,120000.000,V,,,,,,,251203,,,N"), Hms(20, 0, 0)}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        GpsFix fix = Marked();
+        NmeaOutcome r = ParseNmea(c.line, 8, fix);
+        EXPECT_FALSE(r.failed()) << static_cast<int>(r.error);
+        EXPECT_EQ(r.result, -1);
+        EXPECT_EQ(fix.GPSState, 0);
+        EXPECT_EQ(fix.FixTime, c.fixTime);
+        EXPECT_EQ(fix.Latitude, 2.5);
+        EXPECT_EQ(fix.Longitude, 1.5);
+        EXPECT_EQ(fix.Speed, 3.5);
+    }
+}
+
 TEST(ParseNmea, FailuresKeepWhatWasStoredBefore) {
     // How far each line gets: 0 nothing, 1 the time, 2 the latitude, 3 the longitude, 4 the speed.
     struct {
@@ -144,8 +165,11 @@ TEST(ParseNmea, FailuresKeepWhatWasStoredBefore) {
         NmeaError error;
         int stored;
     } cases[] = {
-        {"void, empty time", "$GPRMC,,V,,,,,,,,,,N*53", NmeaError::BadTime, 0},
-        {"void, time but no position", WithChecksum("$GPRMC,120000,V,,,,,,,,,"), NmeaError::BadLatitude, 1},
+        {"valid, empty time", WithChecksum("$GPRMC,,A,4807.038,N,01131.000,E,1,1,,"), NmeaError::BadTime, 0},
+        {"valid, no position", WithChecksum("$GPRMC,120000,A,,,,,1,1,,"), NmeaError::BadLatitude, 1},
+        {"void, half a latitude", WithChecksum("$GPRMC,120000,V,,N,,,,,,,"), NmeaError::BadLatitude, 1},
+        {"void, unreadable longitude", WithChecksum("$GPRMC,120000,V,,,01x31.000,E,,,,,"), NmeaError::BadLongitude, 1},
+        {"void, unreadable time", WithChecksum("$GPRMC,12x000,V,,,,,,,,,"), NmeaError::BadTime, 0},
         {"hour 24", WithChecksum("$GPRMC,240000,A,4807.038,N,01131.000,E,1,1,,"), NmeaError::BadTime, 0},
         {"minute 60", WithChecksum("$GPRMC,126000,A,4807.038,N,01131.000,E,1,1,,"), NmeaError::BadTime, 0},
         {"short time", WithChecksum("$GPRMC,12000,A,4807.038,N,01131.000,E,1,1,,"), NmeaError::BadTime, 0},

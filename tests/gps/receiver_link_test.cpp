@@ -106,17 +106,42 @@ TEST_F(LinkFixture, NotFoundKeepsTheRedPictureAndSaysSo) {
     EXPECT_EQ(std::count(events.begin(), events.end(), "currentView 0"), 0);
 }
 
-TEST_F(LinkFixture, RefusedPortAndSettingsKeepTheOldOnes) {
-    settings.GpsPort = -5;
+TEST_F(LinkFixture, ARefusedPortOrSpeedIsSaidAndNothingIsOpened) {
+    struct {
+        int32_t port;
+        const char* setting;
+        const char* said;
+    } cases[] = {
+        {300, "9600,n,8,1", "Config.ini 中的 Port=300 不是可用的串口号（1 到 255；0 为自动查找）"},
+        {-1, "9600,n,8,1", "Config.ini 中的 Port=-1 不是可用的串口号（1 到 255；0 为自动查找）"},
+        {3, "14,n,8,1", "Config.ini 中的 Setting=14,n,8,1 不是可用的串口设置（例如 4800,n,8,1）"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.said);
+        settings.GpsPort = c.port;
+        settings.GpsSetting = c.setting;
+        events.clear();
+        link.OnStateImageDoubleClick(0);
+        EXPECT_EQ(std::count(events.begin(), events.end(), "open"), 0);
+        EXPECT_FALSE(port.open);
+        EXPECT_EQ(panel.texts[PanelControl::txtState], c.said);
+        EXPECT_TRUE(panel.visible[PanelControl::txtState]);
+        EXPECT_EQ(panel.ShownStateImage(), 0);
+        EXPECT_EQ(link.phase(), ReceiverLink::Phase::closed);
+    }
+    // The speeds modern receivers use, and an empty Setting, which leaves the speed as it was.
+    for (const char* fast : {"230400,n,8,1", "460800,n,8,1", "921600,n,8,1"}) {
+        settings.GpsPort = 3;
+        settings.GpsSetting = fast;
+        link.OnStateImageDoubleClick(0);
+        EXPECT_TRUE(port.open) << fast;
+        EXPECT_EQ(SerialSettingsText(port.settings), fast);
+        link.CloseGPS();
+    }
     settings.GpsSetting = "";
-    link.OpenGPS();
-    EXPECT_EQ(port.port, 1);
-    EXPECT_EQ(port.settings, SerialSettings{});
-    EXPECT_EQ(panel.texts[PanelControl::txtState], "连接 GPS 设备在串口 [-5] ...");
-    settings.GpsPort = 70000;  // beyond 16 bits: not even offered to the port
-    events.clear();
-    link.OpenGPS();
-    EXPECT_EQ(events.front(), "settings ");
+    link.OnStateImageDoubleClick(0);
+    EXPECT_TRUE(port.open);
+    EXPECT_EQ(port.settings.baud, 921600u);
 }
 
 TEST_F(LinkFixture, TheTickSeesNoReceiverWhileOpening) {

@@ -235,5 +235,97 @@ TEST_F(RecordingFixture, ClosingWithNowhereToWriteLeavesTheRecoveryFileForTheNex
     EXPECT_EQ(disk.files.at("C:\\Map\\Track_20261208_073005.kml"), TrackOf({kLines[0]}));
 }
 
+// The file system's steps, in order, and the recovery file's removal among them.
+class StepLog final : public FileSteps, public RecoveryDisk {
+public:
+    explicit StepLog(MemoryDisk& disk) : disk_(disk) {}
+    bool Write(const std::string& path, std::initializer_list<std::string_view> parts) override {
+        steps.push_back("write " + path);
+        std::string bytes;
+        for (std::string_view p : parts) bytes += p;
+        disk_.files[path] = bytes;
+        return true;
+    }
+    bool Flush(const std::string& path) override {
+        steps.push_back("flush " + path);
+        return !flushFails;
+    }
+    bool Replace(const std::string& from, const std::string& to) override {
+        steps.push_back("replace " + from + " " + to);
+        disk_.files[to] = disk_.files[from];
+        disk_.files.erase(from);
+        return true;
+    }
+    bool FlushFolderOf(const std::string& path) override {
+        steps.push_back("flush the folder of " + path);
+        return true;
+    }
+    void Discard(const std::string& path) override {
+        steps.push_back("discard " + path);
+        disk_.files.erase(path);
+    }
+    // RecoveryDisk: the memory disk's, the removal logged.
+    std::unique_ptr<Journal> CreateJournal(const std::string& path, std::string_view first) override {
+        return disk_.CreateJournal(path, first);
+    }
+    std::vector<std::string> List(const std::string& folder, std::string_view suffix) override {
+        return disk_.List(folder, suffix);
+    }
+    std::optional<std::string> ReadUnlessHeld(const std::string& path) override { return disk_.ReadUnlessHeld(path); }
+    bool Exists(const std::string& path) override { return disk_.Exists(path); }
+    bool Remove(const std::string& path) override {
+        steps.push_back("remove " + path);
+        return disk_.Remove(path);
+    }
+    bool Rename(const std::string& from, const std::string& to) override { return disk_.Rename(from, to); }
+    bool MakeFolder(const std::string& path) override { return disk_.MakeFolder(path); }
+
+    std::vector<std::string> steps;
+    bool flushFails = false;
+
+private:
+    MemoryDisk& disk_;
+};
+
+TEST_F(RecoveryFixture, TheRecoveryFileGoesOnlyOnceTheSavedTrackIsOnTheDisk) {
+    const std::string track = "C:\\Map\\Track_20261208_073005.kml", journal = track + ".recovering";
+    const std::vector<std::string> durable = {"write " + track + ".new", "flush " + track + ".new",
+                                              "replace " + track + ".new " + track, "flush the folder of " + track,
+                                              "remove " + journal};
+    StepLog steps(disk);
+    DiskTrackFiles files(steps);
+    NoTrackMap map;
+    settings.AppPath = kPlaces.program;
+    clock.now = kStart;
+    {
+        // Stopping a recording.
+        TrackRecorder recorder{settings, map, files, clock};
+        recorder.KeepSafe(steps, kPlaces, [](const std::string&) {});
+        bool recording = false;
+        recorder.OnTrackSwitch(true, recording);
+        recorder.AppendTrackPoint(114.05, 22.5, 9);
+        recorder.OnTrackSwitch(false, recording);
+        EXPECT_EQ(steps.steps, durable);
+    }
+    // Recovering at start.
+    steps.steps.clear();
+    disk.files.erase(track);
+    disk.files[journal] = RecoveryFile(kLines);
+    EXPECT_EQ(RecoverTracks(files, steps, kPlaces, log), std::vector<std::string>{track});
+    EXPECT_EQ(steps.steps, durable);
+
+    // A track whose contents could not be made durable is not put in place, and its recovery file stays.
+    steps.steps.clear();
+    steps.flushFails = true;
+    disk.files.erase(track);
+    disk.files[journal] = RecoveryFile(kLines);
+    RecoverTracks(files, steps, {kPlaces.program, "", ""}, log);
+    EXPECT_EQ(std::vector<std::string>(steps.steps.begin(), steps.steps.begin() + 3),
+              (std::vector<std::string>{"write " + track + ".new", "flush " + track + ".new",
+                                        "discard " + track + ".new"}));
+    EXPECT_TRUE(disk.files.count(journal));
+    EXPECT_FALSE(disk.files.count(track));
+}
+
 }  // namespace
 }  // namespace qv
