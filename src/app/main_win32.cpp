@@ -118,7 +118,9 @@ public:
     // PanelActions
     void OnLoad() override {
         picker_.emplace(p_.windows, status_, panel_.state(), window_.Handle());
-        track_.KeepSafe(p_.recovery, places_, [this](const std::string& path) { OnSavedElsewhere(path); });
+        track_.KeepSafe(
+            p_.recovery, places_, [this](const std::string& path) { OnSavedElsewhere(path); },
+            [this](const std::string& trouble) { status_.Set(StatusSource::track, trouble); });
         if (!recovered_.empty()) {
             std::string names;
             for (const std::string& path : recovered_) names += (names.empty() ? "" : "，") + BaseName(path);

@@ -54,6 +54,8 @@ public:
     static std::unique_ptr<DurableFile> Create(const std::string& path, std::string_view first);
     virtual ~DurableFile() = default;
     virtual bool Append(std::string_view bytes) = 0;
+    // Why the last append failed, as the system says it.
+    virtual std::string Failure() const = 0;
 };
 
 // The whole file, unless a DurableFile of another program (or of this one) holds it.

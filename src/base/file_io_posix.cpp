@@ -8,7 +8,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 namespace qv {
@@ -46,11 +48,17 @@ public:
     ~PosixDurableFile() override { close(hold_); }
     PosixDurableFile(const PosixDurableFile&) = delete;
     PosixDurableFile& operator=(const PosixDurableFile&) = delete;
-    bool Append(std::string_view bytes) override { return AppendAndSync(path_, bytes, 0); }
+    bool Append(std::string_view bytes) override {
+        if (AppendAndSync(path_, bytes, 0)) return true;
+        failure_ = std::strerror(errno);
+        return false;
+    }
+    std::string Failure() const override { return failure_; }
 
 private:
     std::string path_;
     int hold_;
+    std::string failure_;
 };
 
 // The folder's entry for a new file is on the disk too.

@@ -99,6 +99,19 @@ namespace {
 
 constexpr DWORD kShareReadWrite = FILE_SHARE_READ | FILE_SHARE_WRITE;
 
+// The system's own words for an error, in the user's language, without the line end.
+std::string SystemMessage(DWORD error) {
+    wchar_t* text = nullptr;
+    DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                             nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::wstring message(text ? text : L"", n);
+    LocalFree(text);
+    while (!message.empty() && (message.back() == L'\r' || message.back() == L'\n' || message.back() == L' '))
+        message.pop_back();
+    if (message.empty()) message = L"error " + std::to_wstring(error);
+    return WideToUtf8(message);
+}
+
 bool AppendAndFlush(const std::wstring& path, std::string_view bytes, DWORD disposition) {
     FileHandle f(CreateFileW(path.c_str(), FILE_APPEND_DATA, kShareReadWrite, nullptr, disposition,
                              FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -114,11 +127,17 @@ bool AppendAndFlush(const std::wstring& path, std::string_view bytes, DWORD disp
 class Win32DurableFile final : public DurableFile {
 public:
     Win32DurableFile(std::wstring path, HANDLE hold) : path_(std::move(path)), hold_(hold) {}
-    bool Append(std::string_view bytes) override { return AppendAndFlush(path_, bytes, OPEN_EXISTING); }
+    bool Append(std::string_view bytes) override {
+        if (AppendAndFlush(path_, bytes, OPEN_EXISTING)) return true;
+        failure_ = SystemMessage(GetLastError());
+        return false;
+    }
+    std::string Failure() const override { return failure_; }
 
 private:
     std::wstring path_;
     FileHandle hold_;
+    std::string failure_;
 };
 
 }  // namespace
@@ -135,7 +154,10 @@ std::unique_ptr<DurableFile> DurableFile::Create(const std::string& path, std::s
     }
     HANDLE hold = CreateFileW(wide.c_str(), GENERIC_READ, kShareReadWrite, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (hold == INVALID_HANDLE_VALUE) return nullptr;
+    if (hold == INVALID_HANDLE_VALUE) {
+        DeleteFileW(wide.c_str());  // not held, it would be taken for a crashed recording's
+        return nullptr;
+    }
     return std::make_unique<Win32DurableFile>(std::move(wide), hold);
 }
 
@@ -146,9 +168,12 @@ std::optional<std::string> ReadUnlessHeld(const std::string& path) {
     if (!f.valid()) return std::nullopt;
     std::string text;
     char chunk[65536];
-    DWORD got = 0;
-    while (ReadFile(f.get(), chunk, sizeof chunk, &got, nullptr) && got > 0) text.append(chunk, got);
-    return text;
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(f.get(), chunk, sizeof chunk, &got, nullptr)) return std::nullopt;  // not read whole
+        if (got == 0) return text;
+        text.append(chunk, got);
+    }
 }
 
 std::vector<std::string> ListFiles(const std::string& folder, std::string_view suffix) {

@@ -23,6 +23,7 @@ inline constexpr char kEarthReconnecting[] = "Google Earth 已断开，正在重
 inline constexpr char kEarthHung[] = "Google Earth 没有响应，正在等待…";
 inline constexpr char kRecovered[] = "已恢复上次未保存的轨迹：{1}";
 inline constexpr char kSavedElsewhere[] = "轨迹无法保存到程序目录，已保存到：{1}";
+inline constexpr char kRecoveryUnwritable[] = "轨迹恢复文件无法写入：{1}";
 
 // The panel's labels.
 inline constexpr char kWeakSignal[] = "信号弱";

@@ -16,7 +16,8 @@ std::string FormatLogLine(std::string_view stamp, std::string_view message) {
 
 void RunLog::LogLine(std::string_view message) const {
     if (!settings_.WriteLog) return;
-    AppendToFile(settings_.LogFile, Utf8ToAnsi(FormatLogLine(clock_.GeneralDateNow(), message)));
+    // The print columns count the bytes written, which are the ANSI code page's.
+    AppendToFile(settings_.LogFile, FormatLogLine(Utf8ToAnsi(clock_.GeneralDateNow()), Utf8ToAnsi(message)));
 }
 
 }  // namespace qv

@@ -45,8 +45,17 @@ bool TrackRecorder::TrackFilter(double longitude, double latitude) {
 void TrackRecorder::AppendTrackPoint(double longitude, double latitude, double altitude) {
     std::string line = CoordinateLine(longitude, latitude, altitude);
     document_.AppendLine(line);
-    // On the disk before the tick ends: a power cut loses at most this point.
-    if (journal_) journal_->Append(line);
+    // On the disk before the tick ends: a power cut loses at most this point. After a failed append, which
+    // may have left half a line, the next one starts on a fresh line so that only the torn one is lost.
+    if (journal_) {
+        if (journal_->Append(journalTorn_ ? "\r\n" + line : line)) {
+            journalTorn_ = false;
+        } else {
+            journalTorn_ = true;
+            if (!troubleTold_ && trouble_) trouble_(text::Fill(text::kRecoveryUnwritable, journal_->Failure()));
+            troubleTold_ = true;  // said once; every point is still tried
+        }
+    }
     if (onPoint_) onPoint_(std::string_view(line).substr(0, line.size() - 2));
 }
 
@@ -79,6 +88,8 @@ void TrackRecorder::Saved(const std::string& asked, const std::string& where, co
 }
 
 void TrackRecorder::SaveTrackKml() {
+    // A track file another recording wrote meanwhile is never replaced.
+    if (disk_) kmlFile_ = UnusedTrackName(*disk_, kmlFile_, journalPath_);
     std::optional<std::string> where = Save(kmlFile_, document_.head(), document_.tail());
     std::unique_ptr<RecoveryDisk::Journal> journal = std::move(journal_);
     std::string journalPath = std::exchange(journalPath_, std::string());
@@ -94,6 +105,7 @@ void TrackRecorder::SaveTrackKml() {
 
 bool TrackRecorder::RetryUnsavedTracks() {
     std::erase_if(unsaved_, [&](Unsaved& u) {
+        if (disk_) u.path = UnusedTrackName(*disk_, u.path, u.journalPath);
         std::optional<std::string> where = Save(u.path, u.head, u.tail);
         if (!where) return false;
         u.journal.reset();
@@ -109,6 +121,8 @@ void TrackRecorder::BeginTrackKml(const LocalDateTime& start) { document_.Begin(
 void TrackRecorder::OpenJournal(const LocalDateTime& start) {
     journal_.reset();
     journalPath_.clear();
+    journalTorn_ = false;
+    troubleTold_ = false;
     if (!disk_) return;
     const std::string header = RecoveryHeader(start);
     std::string path = kmlFile_ + kRecoverySuffix;
@@ -129,6 +143,7 @@ std::string TrackRecorder::OnTrackSwitch(bool checked, bool& bRecordTrack) {
         // One moment names the file, stamps the document and heads the recovery file.
         LocalDateTime start = clock_.Now();
         kmlFile_ = TrackFileName(settings_.AppPath, start);
+        if (disk_) kmlFile_ = UnusedTrackName(*disk_, kmlFile_);  // another recording of that second keeps its own
         BeginTrackKml(start);
         OpenJournal(start);
         return text::kTipStopTrack;

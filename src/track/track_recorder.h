@@ -74,10 +74,13 @@ public:
     // Keeps each recording safe: a recovery file per recording, appended to
     // durably with every point; a track that cannot be saved in the program's
     // folder is saved in `places`' others and `savedElsewhere` told where.
-    void KeepSafe(RecoveryDisk& disk, TrackPlaces places, std::function<void(const std::string&)> savedElsewhere) {
+    // A recovery file that cannot be written is told to `trouble`, once a recording.
+    void KeepSafe(RecoveryDisk& disk, TrackPlaces places, std::function<void(const std::string&)> savedElsewhere,
+                  std::function<void(const std::string&)> trouble = {}) {
         disk_ = &disk;
         places_ = std::move(places);
         savedElsewhere_ = std::move(savedElsewhere);
+        trouble_ = std::move(trouble);
     }
     // The recovery file of the recording in progress; empty without one.
     const std::string& recoveryFile() const { return journalPath_; }
@@ -134,6 +137,9 @@ private:
     std::function<void(const std::string&)> savedElsewhere_;
     std::unique_ptr<RecoveryDisk::Journal> journal_;
     std::string journalPath_;
+    std::function<void(const std::string&)> trouble_;
+    bool journalTorn_ = false;      // the last append failed, maybe half written
+    bool troubleTold_ = false;
     // A stopped recording whose file could not be written anywhere: kept, with
     // its recovery file held, until it is.
     struct Unsaved {

@@ -95,6 +95,7 @@ std::unique_ptr<RecoveryDisk::Journal> DiskRecovery::CreateJournal(const std::st
     public:
         explicit FileJournal(std::unique_ptr<DurableFile> file) : file_(std::move(file)) {}
         bool Append(std::string_view bytes) override { return file_->Append(bytes); }
+        std::string Failure() const override { return file_->Failure(); }
 
     private:
         std::unique_ptr<DurableFile> file_;
@@ -137,6 +138,21 @@ std::optional<RecoveredTrack> ReadRecovery(std::string_view bytes) {
 }
 
 std::string BaseName(const std::string& path) { return path.substr(Folder(path).size()); }
+
+std::string UnusedTrackName(RecoveryDisk& disk, const std::string& path, const std::string& own) {
+    auto taken = [&](const std::string& name) {
+        std::string recovery = name + kRecoverySuffix;
+        return disk.Exists(name) || (recovery != own && disk.Exists(recovery));
+    };
+    if (!taken(path)) return path;
+    std::string stem = path.size() > 4 ? path.substr(0, path.size() - 4) : path;  // without ".kml"
+    std::string candidate = path;
+    for (int n = 2; n < 10000; ++n) {
+        candidate = stem + "_" + std::to_string(n) + ".kml";
+        if (!taken(candidate)) break;
+    }
+    return candidate;
+}
 
 std::optional<std::string> SaveTrackSomewhere(TrackFiles& files, RecoveryDisk& disk, const TrackPlaces& places,
                                               const std::string& path, std::string_view head, std::string_view tail,

@@ -32,6 +32,8 @@ public:
         virtual ~Journal() = default;
         // On the disk when it returns; false when it could not be written.
         virtual bool Append(std::string_view bytes) = 0;
+        // Why the last append failed.
+        virtual std::string Failure() const { return {}; }
     };
     virtual ~RecoveryDisk() = default;
     // Creates `path` holding `first`, durably, and holds it; nothing when it cannot.
@@ -68,6 +70,12 @@ struct RecoveredTrack {
 // line cut short (a power cut while it was written) is left out. Nothing when
 // the file does not say when its recording started.
 std::optional<RecoveredTrack> ReadRecovery(std::string_view bytes);
+
+// `path`, or when a track file or a recovery file of that name is there
+// already (another recording started in the same second, or a clock set
+// back), the first of "…_2.kml", "…_3.kml"… that is free. `own` is the caller's
+// own recovery file, which does not count.
+std::string UnusedTrackName(RecoveryDisk& disk, const std::string& path, const std::string& own = {});
 
 // The track file's name without its folder ("Track_20260307_090503.kml").
 std::string BaseName(const std::string& path);

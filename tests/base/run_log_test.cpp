@@ -4,6 +4,7 @@
 
 #include "base/file_io.h"
 #include "base/run_log.h"
+#include "base/text_codec.h"
 #include "support/fakes.h"
 #include "support/temp_dir.h"
 
@@ -47,6 +48,14 @@ TEST_F(LogFixture, CreatesThenAppendsLineByLine) {
     EXPECT_EQ(Contents(),
               "2026/1/2 3:04:05            ===========================================\r\n"
               "2026/1/2 3:04:06            1. Start Quorvane & Init Params\r\n");
+}
+
+TEST_F(LogFixture, ColumnsAreCountedInTheBytesWrittenNotInUtf8) {
+    settings.WriteLog = true;
+    clock.stamp = "2026年1月2日 3:04:05";  // a regional date with Chinese: 2 bytes a character in GBK, 3 in UTF-8
+    log.LogLine("2. Open Google Earth");
+    std::string line = Contents().value_or("");
+    EXPECT_EQ(line, Utf8ToAnsi("2026年1月2日 3:04:05") + std::string(28 - 20, ' ') + "2. Open Google Earth\r\n");
 }
 
 TEST_F(LogFixture, LinesThatCannotBeWrittenAreLostSilently) {

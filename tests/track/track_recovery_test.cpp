@@ -27,10 +27,16 @@ public:
             MemoryJournal(MemoryDisk& d, std::string p) : disk(d), path(std::move(p)) {}
             ~MemoryJournal() override { disk.held.erase(path); }
             bool Append(std::string_view bytes) override {
+                if (disk.tearNext) {  // the disk filled half way through
+                    disk.tearNext = false;
+                    disk.files[path] += bytes.substr(0, bytes.size() / 2);
+                    return false;
+                }
                 if (!disk.Writable(path)) return false;
                 disk.files[path] += bytes;
                 return true;
             }
+            std::string Failure() const override { return "disk full"; }
             MemoryDisk& disk;
             std::string path;
         };
@@ -69,6 +75,7 @@ public:
     std::map<std::string, std::string> files;
     std::set<std::string> held;
     std::set<std::string> readOnly;  // folders
+    bool tearNext = false;           // the next append writes half and fails
 };
 
 const TrackPlaces kPlaces{"C:\\Map\\", "C:\\Users\\u\\AppData\\Local\\Quorvane\\", "C:\\Users\\u\\Documents\\"};
@@ -198,6 +205,49 @@ TEST_F(RecordingFixture, EachPointIsInTheRecoveryFileWhichGoesOnceTheTrackIsSave
     EXPECT_FALSE(disk.files.count(journal));
     EXPECT_EQ(disk.files.at("C:\\Map\\Track_20261208_073005.kml"), TrackOf({kLines[0], kLines[1]}));
     EXPECT_TRUE(elsewhere.empty());
+}
+
+TEST_F(RecordingFixture, ARecoveryFileThatCannotBeWrittenIsSaidOnceAndAfterATornPointTheNextStartsAfresh) {
+    std::vector<std::string> troubles;
+    recorder.KeepSafe(disk, kPlaces, [](const std::string&) {}, [&](const std::string& t) { troubles.push_back(t); });
+    recorder.OnTrackSwitch(true, recording);
+    const std::string journal = recorder.recoveryFile();
+    recorder.AppendTrackPoint(114.05, 22.5, 9);
+    disk.tearNext = true;
+    recorder.AppendTrackPoint(1, 1, 1);  // half written
+    disk.readOnly.insert(kPlaces.program);
+    recorder.AppendTrackPoint(2, 2, 2);  // not written at all
+    EXPECT_EQ(troubles, std::vector<std::string>{"轨迹恢复文件无法写入：disk full"});
+    disk.readOnly.clear();
+    recorder.AppendTrackPoint(-114.051, -22.501, -12);
+    recorder.AppendTrackPoint(0, 0, 0);
+    std::optional<RecoveredTrack> read = ReadRecovery(disk.files.at(journal));
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->lines, kLines) << "only the torn and the unwritten points are lost";
+    EXPECT_EQ(troubles.size(), 1u);
+}
+
+TEST_F(RecordingFixture, TwoRecordingsOfOneSecondAndATrackWrittenMeanwhileEachKeepTheirOwn) {
+    // A second program in the same folder starts in the same second.
+    TrackRecorder other{settings, map, disk, clock};
+    other.KeepSafe(disk, kPlaces, [](const std::string&) {});
+    bool otherRecording = false;
+    recorder.OnTrackSwitch(true, recording);
+    other.OnTrackSwitch(true, otherRecording);
+    EXPECT_EQ(recorder.kmlFile(), "C:\\Map\\Track_20261208_073005.kml");
+    EXPECT_EQ(other.kmlFile(), "C:\\Map\\Track_20261208_073005_2.kml");
+    EXPECT_EQ(other.recoveryFile(), "C:\\Map\\Track_20261208_073005_2.kml.recovering");
+    recorder.AppendTrackPoint(114.05, 22.5, 9);
+    other.AppendTrackPoint(-114.051, -22.501, -12);
+    other.OnTrackSwitch(false, otherRecording);
+    // Meanwhile a clock set back: a third writes the first one's name before it stops.
+    disk.files["C:\\Map\\Track_20261208_073005.kml"] = "another drive";
+    recorder.OnTrackSwitch(false, recording);
+    EXPECT_EQ(disk.files.at("C:\\Map\\Track_20261208_073005.kml"), "another drive");
+    EXPECT_EQ(disk.files.at("C:\\Map\\Track_20261208_073005_2.kml"), TrackOf({kLines[1]}));
+    EXPECT_EQ(disk.files.at("C:\\Map\\Track_20261208_073005_3.kml"), TrackOf({kLines[0]}));
+    EXPECT_TRUE(elsewhere.empty());
+    EXPECT_EQ(disk.List(kPlaces.program, kRecoverySuffix), std::vector<std::string>{});
 }
 
 TEST_F(RecordingFixture, AnUnwritableProgramFolderSendsTheRecoveryFileAndTheTrackElsewhereAndSaysSo) {
