@@ -45,18 +45,36 @@ void ReceiverLink::OpenGPS() {
         Refused();
         return;
     }
+    if (std::optional<SerialSettings> given = ParseSerialSettings(s_.settings.GpsSetting)) lineSettings_ = *given;
     s_.pump.ProcessPending();
     s_.status.Set(StatusSource::link, text::Fill(text::kConnecting, std::to_string(s_.settings.GpsPort)));
     s_.pump.ProcessPending();
 
-    if (!s_.port.SetOpen(true)) {
-        s_.fix.GPSState = -1;
-        ShowGPSState(s_.fix.GPSState, s_.panel);
-        s_.status.Set(StatusSource::link, text::Fill(text::kNotFound, std::to_string(s_.settings.GpsPort)));
-        phase_ = Phase::closed;
-        return;
+    // Opened aside, as the search and the reopen do: a Bluetooth port can take 20 s to open, and the panel,
+    // the camera and a recording must not wait for it. One that opens at once is taken at once.
+    phase_ = Phase::opening;
+    reopenSettings_ = lineSettings_;
+    reopening_ = s_.finder.Open(s_.settings.GpsPort, reopenSettings_);
+    reopenStarted_ = s_.clock.NowMs();
+    StepOpening(reopenStarted_);
+}
+
+void ReceiverLink::StepOpening(uint64_t now) {
+    ProbePort::State state = reopening_ ? reopening_->Poll() : ProbePort::State::failed;
+    if (state == ProbePort::State::opening && now - reopenStarted_ < PortSearch::kOpenLimitMs) return;
+    int32_t port = s_.settings.GpsPort;
+    if (state == ProbePort::State::open) {
+        if (s_.port.Adopt(reopening_, port, reopenSettings_) || s_.port.SetOpen(true)) {
+            reopening_.reset();
+            Opened(now);
+            return;
+        }
     }
-    Opened(s_.clock.NowMs());
+    reopening_.reset();
+    s_.fix.GPSState = -1;
+    ShowGPSState(s_.fix.GPSState, s_.panel);
+    s_.status.Set(StatusSource::link, text::Fill(text::kNotFound, std::to_string(port)));
+    phase_ = Phase::closed;
 }
 
 bool ReceiverLink::Refused() {
@@ -159,6 +177,8 @@ void ReceiverLink::OnTick() {
     switch (phase_) {
     case Phase::closed:
         return;
+    case Phase::opening:
+        return StepOpening(now);
     case Phase::open: {
         // Read between the receiver ticks too, so a silence or a vanished device shows on time.
         if (!Drain(now)) return;
@@ -235,7 +255,7 @@ void ReceiverLink::StartReopen(uint64_t now) {
         return;
     }
     phase_ = Phase::reconnecting;
-    reopenSettings_ = ParseSerialSettings(s_.settings.GpsSetting).value_or(SerialSettings{});
+    reopenSettings_ = ParseSerialSettings(s_.settings.GpsSetting).value_or(lineSettings_);
     reopening_ = s_.finder.Open(s_.settings.GpsPort, reopenSettings_);
     reopenStarted_ = now;
 }

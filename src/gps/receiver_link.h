@@ -54,6 +54,7 @@ public:
 
     enum class Phase {
         closed,        // not opened yet, or a port that was not found
+        opening,       // the user's open: the configured port, opened aside
         open,          // reading
         searching,     // Port=0: looking for the receiver
         reconnecting,  // lost: trying to open it again
@@ -83,6 +84,7 @@ private:
     void StepSearch(uint64_t now);
     void StartReopen(uint64_t now);
     void StepReopen(uint64_t now);
+    void StepOpening(uint64_t now);
     void Lose(uint64_t now, bool silent);
     // Reads what arrived into `received_`; false when the port has gone.
     bool Drain(uint64_t now);
@@ -95,8 +97,9 @@ private:
     Services s_;
     Phase phase_ = Phase::closed;
     PortSearch search_;
-    std::unique_ptr<ProbePort> reopening_;  // the configured port, being opened again
+    std::unique_ptr<ProbePort> reopening_;  // the configured port, being opened (again)
     SerialSettings reopenSettings_;
+    SerialSettings lineSettings_;           // the speed last given: an empty Setting keeps it
     uint64_t reopenStarted_ = 0;
     uint64_t nextAttempt_ = 0;
     uint64_t lastByte_ = 0;

@@ -240,7 +240,8 @@ class Wine:
         return Picture(ppm)
 
 
-BAUDS = {getattr(termios, "B%d" % b): b for b in (1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200)}
+BAUDS = {getattr(termios, "B%d" % b): b for b in (1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200, 230400,
+                                                  460800, 921600)}
 
 
 class SerialPair:

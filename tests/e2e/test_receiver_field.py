@@ -6,8 +6,8 @@ from contextlib import contextmanager
 from types import SimpleNamespace
 
 from harness import (
-    ZOOM_OUT, camera_moves,     BLUE, GREY, RED, check, check_equal, fix, flights, kill, log_messages, shown_picture, start_quorvane,
-    state_text)
+    BLUE, GREY, LONGITUDE, RED, ROOT, TIME, ZOOM_OUT, camera_moves, capture_lines, check, check_equal, fix,
+    flights, kill, log_messages, open_the_link, shown_picture, start_quorvane, state_text)
 from nmea_model import sentence
 
 
@@ -158,3 +158,69 @@ def test_a_silent_receiver_turns_grey_and_blue_again_when_it_speaks(wine):
         spoke = time.monotonic()
         wine.wait_for(lambda: shown_picture(wine) == BLUE, 6, "blue again")
         print(f"  silence: grey {noticed:.1f} s after the last byte; blue again {time.monotonic() - spoke:.1f} s after it spoke")
+
+
+WEAK = "信号弱"
+CAPTURES = ROOT.parent / "shared" / "nmea"
+
+
+def void_lines(capture):
+    """The void RMC sentences of a real capture that leave out what the receiver does not know."""
+    return [line for line in capture_lines(CAPTURES / capture) if b"RMC," in line and b",V," in line]
+
+
+def test_a_lost_fix_is_shown_weak_and_grey_as_real_receivers_send_it(wine):
+    with quorvane(wine, "no_fix", b"[GPS]\r\nPort=28\r\nSetting=4800,n,8,1\r\n", ports=[28]) as run:
+        open_the_link(wine)
+        # bt451 starts without a fix: "$GPRMC,,V,,,,,,,,,,N".
+        run.serial[28].play(capture_lines(CAPTURES / "bt451.log"))
+        wine.wait_for(lambda: wine.controls()[LONGITUDE][2] == WEAK, 5, "信号弱 while bt451 has no fix",
+                      seen=lambda: wine.controls()[LONGITUDE][2])
+        check_equal(shown_picture(wine), GREY, "the satellite while bt451 has no fix")
+        wine.wait_for(lambda: shown_picture(wine) == BLUE, 15, "the blue satellite once bt451 has its fix")
+        run.serial[28].player.join()
+
+        # A tunnel: valid fixes, then the void ones of bt451 and of iTrek (time and date alone).
+        for i in range(3):
+            run.serial[28].send(fix(i)[0])
+            time.sleep(1)
+        wine.wait_for(lambda: shown_picture(wine) == BLUE, 5, "blue with valid fixes")
+        moves, shown_time = len(flights(run.log)), wine.controls()[TIME][2]
+        for line in void_lines("bt451.log")[:3]:
+            run.serial[28].send(line)
+            time.sleep(0.5)
+        wine.wait_for(lambda: shown_picture(wine) == GREY and wine.controls()[LONGITUDE][2] == WEAK, 5,
+                      "grey and 信号弱 in the tunnel",
+                      seen=lambda: (shown_picture(wine), wine.controls()[LONGITUDE]))
+        check_equal(wine.controls()[TIME][2], shown_time, "the time of the last fix, which bt451's void line lacks")
+        itrek = void_lines("iTrek.log")[0]
+        run.serial[28].send(itrek)
+        utc = itrek.split(b",")[1].decode()
+        local = "%02d:%s:%s" % ((int(utc[:2]) + 8) % 24, utc[2:4], utc[4:6])
+        wine.wait_for(lambda: wine.controls()[TIME][2] == local, 5, "the time iTrek's void line gives",
+                      seen=lambda: wine.controls()[TIME][2])
+        time.sleep(1)
+        check_equal(len(flights(run.log)), moves, "no camera move without a fix")
+
+
+def test_a_port_or_speed_that_cannot_be_used_is_said_and_nothing_is_opened(wine):
+    config = b"[GPS]\r\nPort=%d\r\nSetting=%s\r\n"
+    with quorvane(wine, "bad_port", config % (29, b"4800,n,8,1"), ports=[29]) as run:
+        open_the_link(wine)
+        refusals = ((300, b"4800,n,8,1", "Config.ini 中的 Port=300 不是可用的串口号（1 到 255；0 为自动查找）"),
+                    (29, b"921601,n,8,1", "Config.ini 中的 Setting=921601,n,8,1 不是可用的串口设置（例如 4800,n,8,1）"))
+        for port, setting, said in refusals:
+            (run.folder / "Config.ini").write_bytes(config % (port, setting))
+            wine.driver("dblclick", "Quorvane", str(GREY))  # open again with what Config.ini says now
+            wine.wait_for(lambda: state_text(wine) == said, 10, "the refusal naming the value",
+                          seen=lambda: state_text(wine))
+            time.sleep(1)
+            check_equal(shown_picture(wine), RED, "the red satellite: nothing opened, not the previous port")
+            (run.folder / "Config.ini").write_bytes(config % (29, b"4800,n,8,1"))
+            open_the_link(wine)
+        # The speeds modern receivers use.
+        (run.folder / "Config.ini").write_bytes(config % (29, b"921600,n,8,1"))
+        wine.driver("dblclick", "Quorvane", str(GREY))
+        wine.wait_for(lambda: run.serial[29].speed() == 921600, 10, "the port opened at 921600 baud",
+                      seen=lambda: run.serial[29].speed())
+        check_equal(shown_picture(wine), GREY, "the link open")

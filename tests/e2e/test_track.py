@@ -16,11 +16,11 @@ def moving_fixes(count):
     return lines, points
 
 
-def start_recording(wine, name, port, serial, programs=None):
-    temp = wine.app_path(name) / "temp.kml"
+def start_recording(wine, name, port, serial, programs=None, folder=None):
+    temp = (folder or wine.app_path(name)) / "temp.kml"
     folder, process = start_quorvane(wine, name, b"[GPS]\r\nPort=%d\r\nSetting=4800,n,8,1\r\n[Track]\r\n"
                                      b"TrackTempFile=%s\r\n" % (port, wine.windows_path(temp).encode()),
-                                     launch=programs)
+                                     folder=folder, launch=programs)
     open_the_link(wine)
     check_equal(wine.driver("click", "Quorvane", str(TRACK))[0], 0, "click on the track switch")
     check_equal(wine.driver("checked", "Quorvane", str(TRACK))[1].strip(), "1", "track switch checked")
@@ -64,3 +64,25 @@ def test_quitting_while_recording_keeps_the_track(wine, standin, serial, program
     saved = list(folder.glob("Track_*.kml"))
     check_equal(len(saved), 1, "track files after quitting while recording")
     check_equal(coordinates(saved[0].read_bytes()), [(a.encode(), b.encode()) for a, b in points], "points")
+
+
+def test_a_recording_never_replaces_a_track_of_its_name(wine, standin, serial, programs):
+    """Another program in the folder, or a clock set back: a track file of the recording's name is there."""
+    folder = wine.app_folder("same_second")
+    now = time.time()
+    others = {}
+    for second in range(-5, 120):  # every name the recording may start with
+        name = time.strftime("Track_%Y%m%d_%H%M%S.kml", time.localtime(now + second))
+        others[name] = f"another drive {second}\r\n".encode()
+        (folder / name).write_bytes(others[name])
+    cable = serial(10)
+    start_recording(wine, "same_second", 10, cable, programs, folder)
+    lines, points = moving_fixes(5)
+    cable.play(lines, baud=4800).join()
+    time.sleep(2)
+    wine.driver("click", "Quorvane", str(TRACK))  # stop: the track is saved
+    saved = wine.wait_for(lambda: sorted(folder.glob("Track_*_2.kml")), 10, "the track saved under a free name")
+    check_equal({name: (folder / name).read_bytes() for name in others}, others, "every other track as it was")
+    check_equal([tuple(p.decode() for p in point) for point in coordinates(saved[0].read_bytes())], points,
+                f"the recording in {saved[0].name}")
+    check_equal(sorted(folder.glob("*.recovering")), [], "its recovery file gone once saved")

@@ -42,6 +42,7 @@ struct LinkFixture : ::testing::Test {
                        [this] { CapEyeHeight(earth, settings.EyeHigh); }}};
 
     LinkFixture() {
+        finder.ports[3] = {};  // COM3 is there and opens at once
         settings.GpsPort = 3;
         settings.GpsSetting = "9600,n,8,1";
         settings.EyeHigh = 5000;
@@ -55,7 +56,7 @@ TEST_F(LinkFixture, SuccessfulOpenShowsGreyAndCapsTheEyeHeight) {
     control->cameraRange = 12000;
     link.OpenGPS();
     EXPECT_EQ(events, (test::Events{"port 3", "settings 9600,n,8,1", "pump",
-                                    "text txtState 连接 GPS 设备在串口 [3] ...", "show txtState", "pump", "open",
+                                    "text txtState 连接 GPS 设备在串口 [3] ...", "show txtState", "pump", "adopt COM3 9600",
                                     "hide imgGPS0", "show imgGPS1", "hide imgGPS2", "currentView 0", "camera.Range",
                                     "camera.Range = 5000", "setView range=5000 tilt=0 terrain=0 speed=1",
                                     "hide txtState"}));
@@ -95,7 +96,7 @@ TEST_F(LinkFixture, EarthFailuresDoNotStopTheOpen) {
 }
 
 TEST_F(LinkFixture, NotFoundKeepsTheRedPictureAndSaysSo) {
-    port.openFails = true;
+    finder.ports[3].openFails = true;
     fix.Pdop = 2.5f;
     link.OpenGPS();
     EXPECT_EQ(fix.GPSState, -1);
@@ -144,6 +145,35 @@ TEST_F(LinkFixture, ARefusedPortOrSpeedIsSaidAndNothingIsOpened) {
     EXPECT_EQ(port.settings.baud, 921600u);
 }
 
+TEST_F(LinkFixture, ASlowPortIsOpenedAsideWithThePanelGoingOn) {
+    finder.ports[3].opensAfterMs = 20000;  // a Bluetooth port
+    link.OnStateImageDoubleClick(0);
+    EXPECT_EQ(link.phase(), ReceiverLink::Phase::opening);
+    EXPECT_EQ(panel.texts[PanelControl::txtState], "连接 GPS 设备在串口 [3] ...");
+    EXPECT_EQ(link.ReadReceiver(), std::nullopt);
+    for (int i = 0; i < 79; ++i) {
+        steady.now += 250;
+        link.OnTick();
+    }
+    EXPECT_EQ(fix.GPSState, -1);
+    EXPECT_FALSE(port.open);
+    steady.now += 250;
+    link.OnTick();
+    EXPECT_TRUE(port.open);
+    EXPECT_EQ(link.phase(), ReceiverLink::Phase::open);
+    EXPECT_EQ(panel.ShownStateImage(), 1);
+    EXPECT_FALSE(panel.visible[PanelControl::txtState]);
+
+    // One that does not open within the limit is not found, as one that fails.
+    finder.ports[3].opensAfterMs = PortSearch::kOpenLimitMs + 1000;
+    link.OnStateImageDoubleClick(1);
+    steady.now += PortSearch::kOpenLimitMs;
+    link.OnTick();
+    EXPECT_EQ(panel.texts[PanelControl::txtState], "未找到 GPS 设备在串口 [3] !");
+    EXPECT_EQ(panel.ShownStateImage(), 0);
+    EXPECT_EQ(finder.live, 0) << "the port left behind is let go of";
+}
+
 TEST_F(LinkFixture, TheTickSeesNoReceiverWhileOpening) {
     std::vector<int32_t> seen;
     pump.onPump = [&] { seen.push_back(fix.GPSState); };
@@ -154,6 +184,7 @@ TEST_F(LinkFixture, TheTickSeesNoReceiverWhileOpening) {
 TEST_F(LinkFixture, TheRedAndGreyPicturesReopenTheBlueOneDoesNot) {
     link.OnStateImageDoubleClick(2);
     EXPECT_TRUE(events.empty());
+    finder.ports[4] = finder.ports[5] = {};
     onReload = [&] { settings.GpsPort = 4; };
     link.OnStateImageDoubleClick(0);
     EXPECT_EQ(reloads, 1);
@@ -180,6 +211,7 @@ struct LiveLinkFixture : LinkFixture {
         finder.ports[3] = {};  // COM3 exists and opens at once
         link.OpenGPS();
         events.clear();
+        finder.opened.clear();
     }
     void Run(uint64_t ms, bool bytes = false) {
         for (uint64_t t = 0; t < ms; t += 250) {
