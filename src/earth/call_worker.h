@@ -9,12 +9,14 @@
 //     left (see EarthBudget). When that runs out, the job is abandoned: the
 //     call answers nothing and the worker is stuck until that job ends. While
 //     stuck, calls are refused at once, without being queued.
-//  3. A send (a camera move, a file load) is not waited for: it is queued to
-//     go out in turn. While the worker is stuck, a newer send of the same slot
-//     replaces one that has not gone out yet, so the newest wins. A call goes
-//     out before the sends still queued: its caller's time is not spent on
-//     work nobody waits for. `Send` tells queued from refused. (A worker made
-//     to wait for sends, for a test client, treats them as calls.)
+//  3. A send (a camera move, a file load) goes out in turn. A `waited` one is
+//     waited for like a call, unless the worker is stuck or the action has no
+//     time left; any other is not waited for. While the worker is stuck, a
+//     newer send of the same slot replaces one that has not gone out yet, so
+//     the newest wins. A call goes out before the sends still queued: its
+//     caller's time is not spent on work nobody waits for. `Send` tells an
+//     answer from queued and from refused. (A worker made to wait for sends,
+//     for a test client, waits for every one.)
 //  4. The worker also counts as stuck while any job has run longer than a
 //     call may wait: a hung send is seen although nobody waits for it.
 //  5. A call whose caller has given up hands what its job made to its
@@ -89,6 +91,9 @@ enum class SendResult {
     failed,   // waited for: the answer was no, or none came in time
 };
 
+// Whether the caller waits for a send's answer.
+enum class SendWait { no, waited };
+
 template <class Objects>
 class CallWorker {
 public:
@@ -149,8 +154,13 @@ public:
 
     // A job whose going out matters, not its answer (a camera move, a file
     // load); see rule 3.
-    SendResult Send(Slot slot, std::function<bool(Objects&)> work) {
-        if (waitForSends_) {
+    SendResult Send(Slot slot, std::function<bool(Objects&)> work, SendWait wait = SendWait::no) {
+        bool waitForIt = waitForSends_;
+        if (wait == SendWait::waited && !waitForIt) {
+            std::lock_guard lock(shared_->mutex);
+            waitForIt = !StuckLocked() && Remaining() > 0;
+        }
+        if (waitForIt) {
             std::optional<bool> r =
                 Call<bool>([work = std::move(work)](Objects& o) -> std::optional<bool> { return work(o); });
             if (r) return *r ? SendResult::done : SendResult::failed;

@@ -24,6 +24,10 @@ void EarthSession::OnTick() {
     case Phase::ready:
         if (link_.connection && link_.connection->Lost()) return Lose(now);
         WatchStuck(now);
+        // Windows not had at readiness are asked for here too, in actions of their own: a slow Google Earth
+        // may not answer both within a receiver tick that also reloads the track.
+        if (!link_.bGotMapWnd && !(link_.connection && link_.connection->Stuck()))
+            link_.bGotMapWnd = GetMapWindowHandles(link_);
         return;
     case Phase::reconnecting:
         Reconnect(now);

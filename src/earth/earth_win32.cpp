@@ -234,7 +234,7 @@ std::shared_ptr<Worker> MakeWorker(const ComEarthOptions& options) {
     return std::make_shared<Worker>(std::move(hooks), options.budget, options.callBudgetMs, options.waitForSends);
 }
 
-// A camera move or file load going out in turn has not been refused.
+// A camera move or file load answered yes, or going out in turn.
 bool Sent(SendResult result) { return result == SendResult::queued || result == SendResult::done; }
 
 using ThreadRef = std::shared_ptr<Worker>;
@@ -361,12 +361,15 @@ public:
         }));
     }
     bool OpenKmlFile(const std::string& path, bool suppressMessages) override {
-        return Sent(thread_->Send(kOpenSlot, [=](RemoteObjects& o) {
-            BstrArg name(path);
-            return o.app && name.bstr &&
-                   o.app->Call(member::kOpenKmlFile, DISPATCH_METHOD, {name.Arg(), Long(suppressMessages ? 1 : 0)},
-                               nullptr) == EarthOutcome::ok;
-        }));
+        return Sent(thread_->Send(
+            kOpenSlot,
+            [=](RemoteObjects& o) {
+                BstrArg name(path);
+                return o.app && name.bstr &&
+                       o.app->Call(member::kOpenKmlFile, DISPATCH_METHOD, {name.Arg(), Long(suppressMessages ? 1 : 0)},
+                                   nullptr) == EarthOutcome::ok;
+            },
+            SendWait::waited));
     }
 
 private:
@@ -405,11 +408,15 @@ public:
         }));
     }
     bool OpenFile(const std::string& path) override {
-        return Sent(thread_->Send(kOpenSlot, [=](RemoteObjects& o) {
-            BstrArg name(path);
-            return o.control && name.bstr &&
-                   o.control->Call(member::kOpenFile, DISPATCH_METHOD, {name.Arg()}, nullptr) == EarthOutcome::ok;
-        }));
+        // Waited for while Google Earth answers: it reads the file as it is now, with the point just added.
+        return Sent(thread_->Send(
+            kOpenSlot,
+            [=](RemoteObjects& o) {
+                BstrArg name(path);
+                return o.control && name.bstr &&
+                       o.control->Call(member::kOpenFile, DISPATCH_METHOD, {name.Arg()}, nullptr) == EarthOutcome::ok;
+            },
+            SendWait::waited));
     }
 
 private:

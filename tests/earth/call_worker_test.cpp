@@ -216,11 +216,26 @@ TEST(CallWorker, SendsAreNotWaitedForTheNewestOfEachSlotWinsAndAHungOneIsSeen) {
     EXPECT_EQ(f.worker.Call<int>([](Objects& o) { return Answer(o, 5); }), std::nullopt);
 }
 
-TEST(CallWorker, AWorkerMadeToWaitForSendsTellsTheirAnswers) {
-    CallWorker<Objects> worker({[](std::atomic<bool>&) { return std::make_unique<Objects>(); }, {}, {}}, nullptr, 1000,
+TEST(CallWorker, AWaitedSendIsAnsweredUnlessTheWorkerIsStuck) {
+    Fixture f(30);
+    EXPECT_EQ(f.worker.Send(2, [](Objects&) { return true; }, SendWait::waited), SendResult::done);
+    EXPECT_EQ(f.worker.Send(2, [](Objects&) { return false; }, SendWait::waited), SendResult::failed);
+    std::promise<void> release;
+    f.worker.Send(1, [gate = release.get_future().share()](Objects&) {
+        gate.wait();
+        return true;
+    });
+    for (int i = 0; i < 500 && !f.worker.Stuck(); ++i) std::this_thread::sleep_for(2ms);
+    EXPECT_EQ(f.worker.Send(2, [](Objects& o) { return Answer(o, 1).has_value(); }, SendWait::waited),
+              SendResult::queued) << "behind a hung one, it goes out late";
+    release.set_value();
+    EXPECT_EQ(f.Done(), std::vector<std::string>{"call 1"});
+
+    // A worker made to wait for sends waits for every one.
+    CallWorker<Objects> client({[](std::atomic<bool>&) { return std::make_unique<Objects>(); }, {}, {}}, nullptr, 1000,
                                true);
-    EXPECT_EQ(worker.Send(1, [](Objects&) { return true; }), SendResult::done);
-    EXPECT_EQ(worker.Send(1, [](Objects&) { return false; }), SendResult::failed);
+    EXPECT_EQ(client.Send(1, [](Objects&) { return true; }), SendResult::done);
+    EXPECT_EQ(client.Send(1, [](Objects&) { return false; }), SendResult::failed);
 }
 
 TEST(CallWorker, OneActionWaitsNoLongerThanItsBudgetOverAllItsCalls) {

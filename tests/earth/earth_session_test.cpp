@@ -166,6 +166,28 @@ TEST_F(SessionFixture, ALostEarthIsDroppedAndReconnectedEveryFiveSeconds) {
     EXPECT_NE(text.find("      - Reconnect Google Earth Succeed\r\n"), std::string::npos);
 }
 
+TEST_F(SessionFixture, WindowsNotHadAtReadinessAreAskedForOneAtATimeUntilHad) {
+    App().failMap = true;  // a slow Google Earth: the map window's answer comes too late
+    session.Begin();
+    EXPECT_TRUE(link.ready);
+    EXPECT_FALSE(link.bGotMapWnd);
+    events.clear();
+    Run(250);
+    EXPECT_EQ(events, (test::Events{"GetRenderHwnd"})) << "the main window, had, is not asked for again";
+    App().failMap = false;
+    *connector.stuck = true;  // nothing is asked of a Google Earth that has a call out
+    Run(250);
+    EXPECT_FALSE(link.bGotMapWnd);
+    *connector.stuck = false;
+    Run(250);
+    EXPECT_TRUE(link.bGotMapWnd);
+    EXPECT_EQ(link.hGEMain, 0x1010);
+    EXPECT_EQ(link.hGEMap, 0x2020);
+    events.clear();
+    Run(1000);
+    EXPECT_TRUE(events.empty());
+}
+
 TEST_F(SessionFixture, AHungEarthIsSaidOnceAndUnsaidWhenItAnswersAndAnEndedOneIsReconnected) {
     session.Begin();
     statuses.clear();
