@@ -10,8 +10,9 @@
 //     call answers nothing and the worker is stuck until that job ends. While
 //     stuck, calls are refused at once, without being queued.
 //  3. A send (a camera move, a file load) goes out in turn. A `waited` one is
-//     waited for like a call, unless the worker is stuck or the action has no
-//     time left; any other is not waited for. While the worker is stuck, a
+//     waited for while the worker is not stuck and the action has time left;
+//     past that it goes out late, making nobody stuck. Any other is not
+//     waited for. While the worker is stuck, a
 //     newer send of the same slot replaces one that has not gone out yet, so
 //     the newest wins. A call goes out before the sends still queued: its
 //     caller's time is not spent on work nobody waits for. `Send` tells an
@@ -155,19 +156,28 @@ public:
     // A job whose going out matters, not its answer (a camera move, a file
     // load); see rule 3.
     SendResult Send(Slot slot, std::function<bool(Objects&)> work, SendWait wait = SendWait::no) {
-        bool waitForIt = waitForSends_;
-        if (wait == SendWait::waited && !waitForIt) {
-            std::lock_guard lock(shared_->mutex);
-            waitForIt = !StuckLocked() && Remaining() > 0;
-        }
-        if (waitForIt) {
-            std::optional<bool> r =
-                Call<bool>([work = std::move(work)](Objects& o) -> std::optional<bool> { return work(o); });
-            if (r) return *r ? SendResult::done : SendResult::failed;
-            return Lost() ? SendResult::refused : SendResult::failed;
-        }
-        std::lock_guard lock(shared_->mutex);
+        std::unique_lock lock(shared_->mutex);
         if (shared_->lost) return SendResult::refused;
+        uint64_t waitMs = waitForSends_ ? callMs_ : wait == SendWait::waited && !StuckLocked() ? Remaining() : 0;
+        if (waitMs > 0) {
+            // In turn with the other sends; waited for while the action has time, then left to go out late
+            // (which makes nobody stuck: it is a send).
+            auto waiter = std::make_shared<Waiter>();
+            auto answer = std::make_shared<bool>(false);
+            shared_->queue.push_back({[work = std::move(work), waiter, answer, shared = shared_.get()](Objects& o) {
+                                          bool r = work(o);
+                                          std::lock_guard done(shared->mutex);
+                                          *answer = r;
+                                      },
+                                      slot, waiter});
+            shared_->wake.notify_all();
+            if (!shared_->done.wait_for(lock, std::chrono::milliseconds(waitMs), [&] { return waiter->finished; })) {
+                waiter->abandoned = true;
+                return SendResult::queued;
+            }
+            if (shared_->lost && !*answer) return SendResult::refused;
+            return *answer ? SendResult::done : SendResult::failed;
+        }
         if (StuckLocked())
             std::erase_if(shared_->queue, [&](const Job& j) { return j.slot == slot && slot != kNoSlot; });
         shared_->queue.push_back({[work = std::move(work)](Objects& o) { work(o); }, slot, nullptr});
@@ -189,6 +199,7 @@ private:
     struct Waiter {
         bool finished = false;
         bool abandoned = false;
+        bool stuckWhileOut = false;  // an abandoned call: the worker is stuck until it ends
     };
     struct Job {
         std::function<void(Objects&)> work;
@@ -226,6 +237,7 @@ private:
         shared_->wake.notify_all();
         if (!shared_->done.wait_for(lock, std::chrono::milliseconds(wait), [&] { return waiter->finished; })) {
             waiter->abandoned = true;
+            waiter->stuckWhileOut = true;
             shared_->stuck = true;
             return false;
         }
@@ -255,7 +267,7 @@ private:
                 shared->runningSince.reset();
                 if (job.waiter) {
                     job.waiter->finished = true;
-                    if (job.waiter->abandoned) shared->stuck = false;
+                    if (job.waiter->stuckWhileOut) shared->stuck = false;
                     shared->done.notify_all();
                 }
             }

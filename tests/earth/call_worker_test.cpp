@@ -231,6 +231,21 @@ TEST(CallWorker, AWaitedSendIsAnsweredUnlessTheWorkerIsStuck) {
     release.set_value();
     EXPECT_EQ(f.Done(), std::vector<std::string>{"call 1"});
 
+    // One that outlasts its action goes out late, and makes nobody stuck: the next waited one is waited for.
+    SystemSteadyClock clock;
+    EarthBudget budget(clock, 200);
+    Fixture g(1000, &budget);
+    EarthBudget::Action action(budget);
+    EXPECT_EQ(g.worker.Send(2, [](Objects& o) {
+        std::this_thread::sleep_for(300ms);
+        return Answer(o, 2).has_value();
+    }, SendWait::waited), SendResult::queued);
+    EXPECT_FALSE(g.worker.Stuck());
+    EarthBudget::Action next(budget);
+    EXPECT_EQ(g.worker.Send(2, [](Objects& o) { return Answer(o, 3).has_value(); }, SendWait::waited),
+              SendResult::done);
+    EXPECT_EQ(g.Done(), (std::vector<std::string>{"call 2", "call 3"}));
+
     // A worker made to wait for sends waits for every one.
     CallWorker<Objects> client({[](std::atomic<bool>&) { return std::make_unique<Objects>(); }, {}, {}}, nullptr, 1000,
                                true);
