@@ -8,7 +8,10 @@
 #include "base/profile.h"
 #include "base/settings.h"
 #include "base/config_fixtures.h"
+#include "base/file_io.h"
+#include "base/run_log.h"
 #include "base/text_codec.h"
+#include "support/fakes.h"
 #include "support/temp_dir.h"
 
 namespace qv {
@@ -80,6 +83,15 @@ TEST(ProfileReaders, AFolderNamedOutsideTheAnsiCodePageStillFindsItsConfig) {
     LoadSettings(settings, folder, windows);
     EXPECT_EQ(settings.EyeHigh, 1234);
     EXPECT_EQ(settings.AppName, "\xE5\x9C\xB0\xE7\x90\x83");
+
+    // Log.txt and a track file beside it are written there too.
+    settings.WriteLog = true;
+    test::FakeClock clock;
+    RunLog(settings, clock).LogLine("1. Start Quorvane & Init Params");
+    EXPECT_NE(ReadWholeFile(settings.LogFile).value_or("").find("1. Start Quorvane"), std::string::npos);
+    std::string track = folder + "\\Track_20261208_073005.kml";
+    EXPECT_TRUE(ReplaceFileWith(track, {"<kml/>", "\r\n"}));
+    EXPECT_EQ(ReadWholeFile(track), "<kml/>\r\n");
 }
 
 }  // namespace

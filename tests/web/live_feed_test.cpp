@@ -53,7 +53,7 @@ TEST(LiveFeed, EventsAreJsonWithEveryTextEscapedEveryNumberWholeAndNoNaN) {
     EXPECT_EQ(j["texts"]["txtState"], "line one\nline\ttwo \\ \x01");
     EXPECT_EQ(j["receiver"]["hint"], "收到 $GNRMC 语句");
     f.texts["lblTime"] = std::string("\xff\xfe broken");  // not UTF-8: replaced, the event still goes
-    EXPECT_NO_THROW(Json::parse(FixEventJson(f)));
+    EXPECT_TRUE(Json::parse(FixEventJson(f)).is_object());
     Json point = Json::parse(PointEventJson({114.1, 22.5, std::nan("")}, 7));
     EXPECT_EQ(point, Json::parse(R"({"index":7,"point":[114.1,22.5,null]})"));
 }
