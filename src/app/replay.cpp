@@ -172,9 +172,13 @@ LocalDateTime FirstFixTime(const std::string& text, const AppSettings& settings)
             if (comma == std::string_view::npos) break;
             from = comma + 1;
         }
+        // A field of digits as a number; -1 for anything else.
         auto number = [](std::string_view digits) {
             int n = 0;
-            for (char c : digits) n = c >= '0' && c <= '9' ? n * 10 + (c - '0') : -1000000;
+            for (char c : digits) {
+                if (c < '0' || c > '9' || n > 100000) return -1;
+                n = n * 10 + (c - '0');
+            }
             return n;
         };
         std::string_view time = fields[1], date = fields.size() > 9 ? fields[9] : std::string_view();
