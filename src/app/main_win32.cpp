@@ -69,7 +69,8 @@ struct Platform {
     Win32ProfileReader profile;
     SystemSteadyClock steady;
     EarthBudget budget{steady};  // every window-thread action's time for Google Earth
-    std::unique_ptr<EarthConnector> earth = MakeComEarthConnector({300, &budget});
+    std::unique_ptr<EarthConnector> earth =
+        MakeComEarthConnector({static_cast<uint32_t>(EarthBudget::kActionMs), &budget});
     Win32InstallProbe install;
     DiskTrackFiles tracks;
     DiskRecovery recovery;

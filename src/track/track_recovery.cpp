@@ -62,12 +62,19 @@ std::string Folder(const std::string& path) {
 }
 
 // `path`, or the first "_recovered" name beside it that is free.
-std::string FreeName(RecoveryDisk& disk, const std::string& path) {
-    if (!disk.Exists(path)) return path;
+// `path` when it is not taken, else the first of stem + tag + ".kml", stem + tag + "_2.kml", … (an empty
+// tag starting at "_2") that is not.
+template <class Taken>
+std::string FirstFreeName(const std::string& path, const std::string& tag, Taken taken) {
+    if (!taken(path)) return path;
     std::string stem = path.size() > 4 ? path.substr(0, path.size() - 4) : path;  // without ".kml"
-    std::string candidate = stem + "_recovered.kml";
-    for (int n = 2; disk.Exists(candidate) && n < 1000; ++n) candidate = stem + "_recovered_" + std::to_string(n) + ".kml";
+    std::string candidate = tag.empty() ? stem + "_2.kml" : stem + tag + ".kml";
+    for (int n = 2; taken(candidate) && n < 10000; ++n) candidate = stem + tag + "_" + std::to_string(n) + ".kml";
     return candidate;
+}
+
+std::string FreeName(RecoveryDisk& disk, const std::string& path) {
+    return FirstFreeName(path, "_recovered", [&](const std::string& name) { return disk.Exists(name); });
 }
 
 // A track of that name in any place that begins with everything recovered.
@@ -140,18 +147,10 @@ std::optional<RecoveredTrack> ReadRecovery(std::string_view bytes) {
 std::string BaseName(const std::string& path) { return path.substr(Folder(path).size()); }
 
 std::string UnusedTrackName(RecoveryDisk& disk, const std::string& path, const std::string& own) {
-    auto taken = [&](const std::string& name) {
+    return FirstFreeName(path, "", [&](const std::string& name) {
         std::string recovery = name + kRecoverySuffix;
         return disk.Exists(name) || (recovery != own && disk.Exists(recovery));
-    };
-    if (!taken(path)) return path;
-    std::string stem = path.size() > 4 ? path.substr(0, path.size() - 4) : path;  // without ".kml"
-    std::string candidate = path;
-    for (int n = 2; n < 10000; ++n) {
-        candidate = stem + "_" + std::to_string(n) + ".kml";
-        if (!taken(candidate)) break;
-    }
-    return candidate;
+    });
 }
 
 std::optional<std::string> SaveTrackSomewhere(TrackFiles& files, RecoveryDisk& disk, const TrackPlaces& places,

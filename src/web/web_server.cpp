@@ -105,28 +105,20 @@ int WebServer::OnRequest(mg_connection* connection) {
                          (content_.tileHost.empty() ? std::string() : " " + content_.tileHost) +
                          "; connect-src 'self'; style-src 'self'; script-src 'self'; frame-ancestors 'none'";
     std::string csp = "Content-Security-Policy: " + policy + "\r\n";
-    const std::string* file = answer.route == WebRoute::page     ? &content_.page
-                              : answer.route == WebRoute::script ? &content_.script
-                              : answer.route == WebRoute::style  ? &content_.style
-                                                                 : nullptr;
-    if (file && file->empty()) {
-        Answer(connection, 404, Reason(404), "text/plain; charset=utf-8", "404 Not Found\n", head);
-        return 404;
-    }
-    switch (answer.route) {
-    case WebRoute::page:
-        Answer(connection, 200, "OK", "text/html; charset=utf-8", content_.page, head, csp);
+    if (answer.route != WebRoute::events) {
+        struct File {
+            const std::string& body;
+            const char* type;
+        };
+        File file = answer.route == WebRoute::page     ? File{content_.page, "text/html; charset=utf-8"}
+                    : answer.route == WebRoute::script ? File{content_.script, "text/javascript; charset=utf-8"}
+                                                       : File{content_.style, "text/css; charset=utf-8"};
+        if (file.body.empty()) {  // not built into the program
+            Answer(connection, 404, Reason(404), "text/plain; charset=utf-8", "404 Not Found\n", head);
+            return 404;
+        }
+        Answer(connection, 200, "OK", file.type, file.body, head, csp);
         return 200;
-    case WebRoute::script:
-        Answer(connection, 200, "OK", "text/javascript; charset=utf-8", content_.script, head, csp);
-        return 200;
-    case WebRoute::style:
-        Answer(connection, 200, "OK", "text/css; charset=utf-8", content_.style, head, csp);
-        return 200;
-    case WebRoute::events:
-        break;
-    case WebRoute::none:
-        return 404;
     }
     std::unique_ptr<LiveFeed::Stream> stream = feed_.Open();
     if (!stream) {
