@@ -60,6 +60,7 @@ bool FixCycle::ProcessLine(std::string_view line) {
                                PanelControl::lblAzimuth})
             panel_.SetText(c, "");
         ShowGPSState(fix_.GPSState, panel_);
+        if (watcher_) watcher_->OnFixShown(false);
         return true;
     }
     panel_.SetText(PanelControl::lblLongitude, FormatLongitude(fix_.Longitude));
@@ -74,8 +75,11 @@ bool FixCycle::ProcessLine(std::string_view line) {
     // The filter follows the vehicle whether or not a track is being recorded.
     if (track_.TrackFilter(fix_.Longitude, fix_.Latitude) && view_.bRecordTrack && fix_.Pdop <= 6.0f) {
         track_.AppendTrackPoint(fix_.Longitude, fix_.Latitude, fix_.High);
+        if (watcher_) watcher_->OnTrackPoint(fix_.Longitude, fix_.Latitude, fix_.High);
         track_.ShowTrack();
     }
+    // Told before Google Earth is: a slow Google Earth does not hold up the map page.
+    if (watcher_) watcher_->OnFixShown(true);
 
     if (!earth_.ready) {
         // Google Earth is starting or gone: the camera and the marker wait for it.

@@ -25,6 +25,14 @@ std::string OneDecimal(double value);
 // A time of day (fraction of a day) as "hh:mm:ss".
 std::string TimeOfDayText(double fractionOfDay);
 
+// Told of each fix the cycle acts on, once the panel shows it, and of each track point recorded.
+class FixWatcher {
+public:
+    virtual ~FixWatcher() = default;
+    virtual void OnFixShown(bool valid) = 0;
+    virtual void OnTrackPoint(double longitude, double latitude, double altitude) = 0;
+};
+
 class FixCycle {
 public:
     FixCycle(AppSettings& settings, GpsFix& fix, ReceiverInput& input, PanelView& panel, const LocalClock& clock,
@@ -42,6 +50,7 @@ public:
           windows_(windows) {}
 
     void UpdateFromGps();
+    void Watch(FixWatcher* watcher) { watcher_ = watcher; }
 
 private:
     // False when the rest of this tick's text is to be dropped.
@@ -59,6 +68,7 @@ private:
     TrackRecorder& track_;
     VehicleMarker& marker_;
     WindowApi& windows_;
+    FixWatcher* watcher_ = nullptr;
     LineSplitter splitter_;
     std::string talkersText_;
     TalkerList talkers_;

@@ -2,8 +2,10 @@
 // the panel's parts wired to each other, then the message loop until the panel closes.
 #include <windows.h>
 #include <objbase.h>
+#include <shellapi.h>
 #include <shlobj.h>
 
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <string>
@@ -29,6 +31,10 @@
 #include "ui/status_board.h"
 #include "ui/view_controls.h"
 #include "ui/window_picker.h"
+#include "web/live_feed.h"
+#include "web/page_settings.h"
+#include "web/web_content_win32.h"
+#include "web/web_server.h"
 
 namespace qv {
 namespace {
@@ -77,16 +83,22 @@ struct Platform {
     Win32MessagePump pump;
     Win32WindowApi windows;
     Win32Sleeper sleeper;
+    LiveFeed feed;  // what the map page is told
 };
+
+// How long txtState names the map page's address after start, unless a click takes it away sooner.
+constexpr uint64_t kMapPageNoticeMs = 60000;
 
 // The panel and everything it drives, wired together. The window forwards
 // what the user does here; every action's calls into Google Earth share one budget.
-class Program final : public PanelActions, public CameraView {
+class Program final : public PanelActions, public CameraView, public FixWatcher {
 public:
     Program(HINSTANCE instance, AppSettings& settings, GpsFix& fix, const LocalClock& clock, const RunLog& log,
             EarthLink& earth, Platform& platform, TrackPlaces places, std::function<void()> reloadSettings,
             std::vector<std::string> recovered)
         : settings_(settings),
+          fix_(fix),
+          log_(log),
           earth_(earth),
           p_(platform),
           places_(std::move(places)),
@@ -96,7 +108,10 @@ public:
           panel_(window_, p_.windows, p_.sleeper, log),
           status_(window_, text::kStateInitial),
           views_(settings, earth, panel_.state(), p_.pump, p_.sleeper, marker_, p_.budget,
-                 [this] { window_.ParkFocus(); }),
+                 [this] {
+                     window_.ParkFocus();
+                     PublishView();  // each view button and zoom step shows in the map page at once
+                 }),
           trackMap_(earth),
           track_(settings, trackMap_, p_.tracks, clock),
           link_({settings, fix, port_, window_, status_, p_.pump, ports_, p_.steady, log, std::move(reloadSettings),
@@ -112,7 +127,12 @@ public:
                         // Back after a loss: the track being recorded is shown on the new map at once.
                         if (panel_.state().bRecordTrack) track_.ShowTrack();
                     }}),
-          cycle_(settings, fix, link_, window_, clock, earth, panel_.state(), track_, marker_, p_.windows) {}
+          cycle_(settings, fix, link_, window_, clock, earth, panel_.state(), track_, marker_, p_.windows) {
+        cycle_.Watch(this);
+    }
+    ~Program() override {
+        if (web_) web_->Stop();  // its threads read the feed and the page's files
+    }
 
     bool Open() { return window_.Open(static_cast<uint32_t>(EarthSession::kPollMs)); }
 
@@ -128,10 +148,13 @@ public:
             status_.Set(StatusSource::track, text::Fill(text::kRecovered, names));
         }
         panel_.OnLoad();  // it pauses while the panel settles: no time of Google Earth's is spent on that
-        {
+        // Without Google Earth (the map page on instead), nothing of it is waited for or asked.
+        bool earthInUse = earth_.connection != nullptr;
+        if (earthInUse) {
             EarthBudget::Action action(p_.budget);
             session_.Begin();
         }
+        StartMapPage(earthInUse);
         // Opening the link at start is asked for in Config.ini; it is then opened as a double click would.
         if (settings_.OpenAtStart) OnStatePictureDoubleClick(0);
     }
@@ -145,6 +168,10 @@ public:
         EarthBudget::Action action(p_.budget);
         session_.OnTick();
         link_.OnTick();
+        if (webNoticeUntil_ && p_.steady.NowMs() >= webNoticeUntil_) {
+            webNoticeUntil_ = 0;
+            status_.Clear(StatusSource::web);
+        }
     }
     void OnStatePictureDoubleClick(int index) override {
         EarthBudget::Action action(p_.budget);
@@ -153,7 +180,12 @@ public:
     std::string OnFollowClick(bool checked) override { return views_.OnFollowClick(checked); }
     std::string OnTrackSwitch(bool checked) override {
         EarthBudget::Action action(p_.budget);
-        return track_.OnTrackSwitch(checked, panel_.state().bRecordTrack);
+        bool wasRecording = panel_.state().bRecordTrack;
+        std::string tip = track_.OnTrackSwitch(checked, panel_.state().bRecordTrack);
+        // A new recording: the page's track of the last one goes. A stopped one stays until then.
+        if (panel_.state().bRecordTrack && !wasRecording) p_.feed.BeginRecording();
+        PublishView();
+        return tip;
     }
     void On3DClick(bool threeD) override {
         EarthBudget::Action action(p_.budget);
@@ -172,7 +204,12 @@ public:
     void OnPickerRelease() override {
         if (picker_) picker_->OnRelease();
     }
-    void OnAnyClick() override { status_.Clear(StatusSource::track); }
+    void OnAnyClick() override {
+        status_.Clear(StatusSource::track);
+        status_.Clear(StatusSource::web);
+        webNoticeUntil_ = 0;
+    }
+    void OnReadoutClick() override { OpenMapPage(); }
     void OnClose() override {
         closing_ = true;
         // A recording in progress is kept, under the name it started with, and where it went is said.
@@ -185,6 +222,17 @@ public:
         panel_.state().bZooming = false;  // a zoom loop that is running ends with the window
         link_.CloseGPS();
         marker_.Unload();
+        if (web_) web_->Stop();  // the pages see the stream end and wait to reconnect
+    }
+
+    // FixWatcher: the map page hears of each fix as the panel shows it.
+    void OnFixShown(bool valid) override {
+        ++fixSeq_;
+        lastValid_ = valid;
+        PublishView();
+    }
+    void OnTrackPoint(double longitude, double latitude, double altitude) override {
+        p_.feed.AddPoint({longitude, latitude, altitude});
     }
 
     // CameraView: where the track simulation flies.
@@ -194,12 +242,84 @@ public:
     }
 
 private:
+    void StartMapPage(bool earthInUse) {
+        if (!settings_.WebEnabled) return;
+        PageSettings page = PageSettingsFor(settings_);
+        p_.feed.SetPageSettings(page);
+        web_ = std::make_unique<WebServer>(p_.feed,
+                                           LoadWebContent(GetModuleHandleW(nullptr), TileOrigins(page.tileUrl)));
+        int port = WebPortFor(settings_);
+        std::optional<int> used = web_->Start(port);
+        if (!used) {
+            std::string last = std::to_string(std::min(port + WebServer::kPortsTried - 1, 65535));
+            log_.LogLine("      - Map Page Not Served : Ports " + std::to_string(port) + "-" + last + " Taken");
+            status_.Set(StatusSource::web, text::Fill(text::kMapPageFailed, std::to_string(port), last));
+            web_.reset();
+            return;
+        }
+        address_ = PageAddress(*used);
+        log_.LogLine("      - Map Page At " + address_);
+        status_.Set(StatusSource::web, text::Fill(earthInUse ? text::kMapPage : text::kMapInBrowser, address_));
+        webNoticeUntil_ = p_.steady.NowMs() + kMapPageNoticeMs;
+        PublishView();
+        if (settings_.WebOpenBrowser == 2 || (settings_.WebOpenBrowser == 1 && !earthInUse)) OpenMapPage();
+    }
+
+    void OpenMapPage() {
+        if (!web_) return;
+        // The user's default browser; it comes up on its own, so nothing here waits for it.
+        auto result = reinterpret_cast<INT_PTR>(
+            ShellExecuteW(nullptr, L"open", Utf8ToWide(address_).c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+        log_.LogLine(result > 32 ? "      - Map Page Opened In Browser"
+                                 : "      - Map Page Not Opened : Error " + std::to_string(result));
+    }
+
+    std::string EarthState() const {
+        if (!earth_.connection) return "none";
+        if (earth_.ready) return earth_.connection->Stuck() ? "hung" : "ready";
+        return session_.phase() == EarthSession::Phase::reconnecting ? "lost" : "waiting";
+    }
+
+    // The panel as it is now, told to the map page; the fix's number changes only with a new fix.
+    void PublishView() {
+        if (!web_) return;
+        LiveFix f;
+        f.seq = fixSeq_;
+        f.at = std::chrono::duration_cast<std::chrono::milliseconds>(
+                   std::chrono::system_clock::now().time_since_epoch())
+                   .count();
+        for (PanelControl c : {PanelControl::lblTime, PanelControl::lblLongitude, PanelControl::lblLatitude,
+                               PanelControl::lblSpeed, PanelControl::lblAzimuth, PanelControl::lblHigh,
+                               PanelControl::txtState})
+            f.texts[PanelControlName(c)] = window_.ShownText(c);
+        f.latitude = fix_.Latitude;
+        f.longitude = fix_.Longitude;
+        f.speedKmh = fix_.Speed;
+        f.course = fix_.Azimuth;
+        f.altitude = fix_.High;
+        f.pdop = fix_.Pdop;
+        f.valid = lastValid_;
+        f.receiverState = fix_.GPSState;
+        for (StatusSource s : {StatusSource::link, StatusSource::receiver})
+            if (f.receiverHint.empty() && status_.Has(s)) f.receiverHint = status_.Text(s);
+        f.recording = panel_.state().bRecordTrack;
+        f.points = track_.document().points();
+        f.locked = panel_.state().bLockMap;
+        f.northUp = panel_.state().bNorthUp;
+        f.threeD = panel_.state().b3D;
+        f.eyeHigh = settings_.EyeHigh;
+        f.earth = EarthState();
+        p_.feed.PublishFix(f);
+    }
+
     void OnSavedElsewhere(const std::string& path) {
         if (closing_) savedWhileClosing_.push_back(path);
         else status_.Set(StatusSource::track, text::Fill(text::kSavedElsewhere, path));
     }
 
     AppSettings& settings_;
+    GpsFix& fix_;
+    const RunLog& log_;
     EarthLink& earth_;
     Platform& p_;
     TrackPlaces places_;
@@ -218,6 +338,11 @@ private:
     ReceiverLink link_;
     EarthSession session_;
     FixCycle cycle_;
+    std::unique_ptr<WebServer> web_;
+    std::string address_;
+    uint64_t webNoticeUntil_ = 0;
+    uint64_t fixSeq_ = 0;
+    bool lastValid_ = false;
     bool closing_ = false;
     std::vector<std::string> savedWhileClosing_;
 };

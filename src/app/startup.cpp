@@ -27,6 +27,11 @@ bool RunStartup(AppSettings& settings, EarthLink& link, const RunLog& log, Start
     }
     if (state == EarthConnection::State::pending) log.LogLine("      - Google Earth No Answer In 60 s");
     log.LogLine("      - Open Google Earth Error");
+    if (settings.WebEnabled) {
+        // The map page follows the vehicle on its own: the program goes on without Google Earth.
+        log.LogLine("      - Google Earth Not In Use : Map In Browser, Camera And Marker Skipped");
+        return platform.ShowMainWindow(recovered);
+    }
     // Installed but never registered: say how to fix it, not that it is missing.
     if (state == EarthConnection::State::failed && connection && IsClassNotRegistered(connection->FailureCode())) {
         if (std::optional<std::string> exe = FindEarthProExecutable(platform.Install())) {

@@ -24,6 +24,9 @@ inline constexpr char kEarthHung[] = "Google Earth 没有响应，正在等待�
 inline constexpr char kRecovered[] = "已恢复上次未保存的轨迹：{1}";
 inline constexpr char kSavedElsewhere[] = "轨迹无法保存到程序目录，已保存到：{1}";
 inline constexpr char kRecoveryUnwritable[] = "轨迹恢复文件无法写入：{1}";
+inline constexpr char kMapInBrowser[] = "未使用 Google Earth：地图在浏览器中 {1}";
+inline constexpr char kMapPage[] = "网页地图：{1}（单击此处打开）";
+inline constexpr char kMapPageFailed[] = "网页地图无法启动：端口 {1} 到 {2} 都已被占用";
 
 // The panel's labels.
 inline constexpr char kWeakSignal[] = "信号弱";

@@ -18,6 +18,13 @@ constexpr SettingEntry kTable[] = {
     {"Track", "TrackTempFile", SettingKind::Text, "", &AppSettings::TrackTempFile, 0},
     {"Track", "PrecisionInTrack", SettingKind::Decimal, "0.0005", &AppSettings::PrecisionInTrack, 0.0005},
     {"Log", "WriteLog", SettingKind::Flag, "", &AppSettings::WriteLog, 0},
+    {"Web", "Enabled", SettingKind::Flag, "", &AppSettings::WebEnabled, 0},
+    {"Web", "Port", SettingKind::WholeNumber, "", &AppSettings::WebPort, 8642},
+    {"Web", "OpenBrowser", SettingKind::WholeNumber, "", &AppSettings::WebOpenBrowser, 1},
+    {"Web", "TileUrl", SettingKind::Text, kOsmTileUrl, &AppSettings::TileUrl, 0},
+    {"Web", "TileAttribution", SettingKind::Text, kOsmAttribution, &AppSettings::TileAttribution, 0},
+    {"Web", "MaxZoom", SettingKind::WholeNumber, "", &AppSettings::TileMaxZoom, 19},
+    {"Web", "TileDatum", SettingKind::Text, "WGS84", &AppSettings::TileDatum, 0},
 };
 
 std::string_view TrimSpaces(std::string_view s) {

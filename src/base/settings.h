@@ -17,6 +17,11 @@ inline constexpr char kPathSeparator = '\\';
 inline constexpr char kPathSeparator = '/';
 #endif
 
+// OpenStreetMap's standard tiles, with the attribution its usage policy asks for.
+inline constexpr char kOsmTileUrl[] = "https://tile.openstreetmap.org/{z}/{x}/{y}.png";
+inline constexpr char kOsmAttribution[] =
+    "&copy; <a href=\"https://www.openstreetmap.org/copyright\">OpenStreetMap</a> contributors";
+
 struct AppSettings {
     std::string AppPath;     // the executable's folder, ending in a separator
     std::string ConfigFile;  // AppPath + "Config.ini"
@@ -32,6 +37,14 @@ struct AppSettings {
     std::string TrackTempFile;
     double PrecisionInTrack = 0;  // least move in degrees that makes a new track point
     bool WriteLog = false;
+    // The map page served on 127.0.0.1.
+    bool WebEnabled = false;
+    int32_t WebPort = 8642;       // the next 9 are tried when it is taken
+    int32_t WebOpenBrowser = 1;   // 0 never, 1 when Google Earth is not in use, 2 always
+    std::string TileUrl;          // an XYZ template, "{z}/{x}/{y}" and optional "{a-c}"
+    std::string TileAttribution;  // shown under the map, as the tiles' provider asks
+    int32_t TileMaxZoom = 19;
+    std::string TileDatum;        // "WGS84", or "GCJ02" for Chinese providers' offset tiles
 };
 
 enum class SettingKind {

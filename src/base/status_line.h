@@ -13,8 +13,9 @@ enum class StatusSource {
     receiver,  // the receiver: searching, lost, another talker
     earth,     // Google Earth starting or gone
     track,     // a recovered track, or one saved elsewhere, until the first click
+    web,       // where the map page is, for a while after start
 };
-inline constexpr size_t kStatusSources = 5;
+inline constexpr size_t kStatusSources = 6;
 
 class StatusLine {
 public:

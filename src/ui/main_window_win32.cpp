@@ -1,6 +1,7 @@
 #include "ui/main_window_win32.h"
 
 #include <commctrl.h>
+#include <windowsx.h>
 
 #include "base/messages.h"
 #include "base/text_codec.h"
@@ -169,6 +170,26 @@ void MainWindow::SetVisible(PanelControl control, bool visible) {
     if (it != controls_.end()) ShowWindow(it->second, visible ? SW_SHOWNA : SW_HIDE);
 }
 
+// The readouts, or the status line lying over them.
+bool MainWindow::OnReadouts(POINT client) const {
+    HWND under = ChildWindowFromPointEx(hwnd_, client, CWP_SKIPINVISIBLE | CWP_SKIPTRANSPARENT);
+    for (PanelControl c : {PanelControl::txtState, PanelControl::lblLongitude, PanelControl::lblLatitude,
+                           PanelControl::lblSpeed, PanelControl::lblAzimuth, PanelControl::lblHigh,
+                           PanelControl::lblTime}) {
+        auto it = controls_.find(c);
+        if (under && it != controls_.end() && it->second == under) return true;
+    }
+    return false;
+}
+
+std::string MainWindow::ShownText(PanelControl control) const {
+    auto it = controls_.find(control);
+    if (it == controls_.end() || !IsWindowVisible(it->second)) return {};
+    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(it->second)) + 1, L'\0');
+    text.resize(static_cast<size_t>(GetWindowTextW(it->second, text.data(), static_cast<int>(text.size()))));
+    return WideToUtf8(text);
+}
+
 bool MainWindow::FollowChecked() {
     return SendMessageW(buttons_[control_id::kFollow], BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
@@ -266,7 +287,11 @@ LRESULT MainWindow::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     case WM_PARENTNOTIFY:
         // A press on any control of the panel.
-        if (LOWORD(wParam) == WM_LBUTTONDOWN || LOWORD(wParam) == WM_RBUTTONDOWN) actions_.OnAnyClick();
+        if (LOWORD(wParam) == WM_LBUTTONDOWN || LOWORD(wParam) == WM_RBUTTONDOWN) {
+            if (LOWORD(wParam) == WM_LBUTTONDOWN && OnReadouts(POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)}))
+                actions_.OnReadoutClick();
+            actions_.OnAnyClick();
+        }
         return 0;
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLOREDIT:

@@ -47,6 +47,9 @@ public:
     void SetText(PanelControl control, std::string_view utf8) override;
     void SetVisible(PanelControl control, bool visible) override;
     void SetTextColour(PanelControl control, uint32_t rgb) override;
+    // What a control shows now; empty for one hidden.
+    std::string ShownText(PanelControl control) const;
+    bool OnReadouts(POINT client) const;
 
 private:
     // A message or a button's press handled: a close that arrives in a pump

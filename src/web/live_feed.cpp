@@ -15,7 +15,9 @@ Json Number(double value) { return std::isfinite(value) ? Json(value) : Json(nul
 Json FixObject(const LiveFix& f) {
     Json texts = Json::object();
     for (const auto& [name, text] : f.texts) texts[name] = text;
-    return {{"texts", texts},
+    return {{"seq", f.seq},
+            {"at", f.at},
+            {"texts", texts},
             {"lat", Number(f.latitude)},
             {"lon", Number(f.longitude)},
             {"speedKmh", Number(f.speedKmh)},
@@ -46,10 +48,25 @@ std::string PointEventJson(const LivePoint& point, size_t index) {
     return Dump({{"index", index}, {"point", PointArray(point)}});
 }
 
-std::string SnapshotEventJson(const std::optional<LiveFix>& fix, const std::vector<LivePoint>& points) {
+std::string SnapshotEventJson(const std::optional<LiveFix>& fix, const std::vector<LivePoint>& points,
+                              const PageSettings& settings) {
     Json track = Json::array();
     for (const LivePoint& p : points) track.push_back(PointArray(p));
-    return Dump({{"fix", fix ? FixObject(*fix) : Json(nullptr)}, {"track", track}});
+    Json page = {{"tileUrl", settings.tileUrl},
+                 {"attribution", settings.attribution},
+                 {"maxZoom", settings.maxZoom},
+                 {"datum", settings.datum}};
+    return Dump({{"fix", fix ? FixObject(*fix) : Json(nullptr)}, {"track", track}, {"settings", page}});
+}
+
+void LiveFeed::SetPageSettings(const PageSettings& settings) {
+    std::lock_guard lock(mutex_);
+    settings_ = settings;
+}
+
+std::optional<LiveFix> LiveFeed::LastFix() const {
+    std::lock_guard lock(mutex_);
+    return fix_;
 }
 
 void LiveFeed::PublishFix(const LiveFix& fix) {
@@ -111,8 +128,9 @@ std::optional<std::string> LiveFeed::Stream::Next(uint64_t keepAliveMs) {
         fixSent_ = feed_.fixVersion_;
         std::optional<LiveFix> fix = feed_.fix_;
         std::vector<LivePoint> points = feed_.points_;
+        PageSettings settings = feed_.settings_;
         lock.unlock();
-        return Frame("snapshot", SnapshotEventJson(fix, points));
+        return Frame("snapshot", SnapshotEventJson(fix, points, settings));
     }
     if (pointsSent_ < feed_.points_.size()) {
         // Every point, one at a time, before the newest fix.

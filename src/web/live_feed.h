@@ -12,10 +12,14 @@
 #include <string>
 #include <vector>
 
+#include "web/page_settings.h"
+
 namespace qv {
 
 // One fix as the panel shows it and the page needs it.
 struct LiveFix {
+    uint64_t seq = 0;  // which fix: the same fix told again (a button pressed) keeps its number
+    int64_t at = 0;    // when the cycle acted on it, ms since 1970 (UTC)
     std::map<std::string, std::string> texts;  // the panel's labels by name ("lblTime"), exactly as shown
     double latitude = 0, longitude = 0;        // WGS-84, degrees
     double speedKmh = 0, course = 0, altitude = 0, pdop = -1;
@@ -36,11 +40,17 @@ struct LivePoint {
 // The events' data, one JSON object each. Numbers that are not finite are written as null.
 std::string FixEventJson(const LiveFix& fix);
 std::string PointEventJson(const LivePoint& point, size_t index);
-std::string SnapshotEventJson(const std::optional<LiveFix>& fix, const std::vector<LivePoint>& points);
+std::string SnapshotEventJson(const std::optional<LiveFix>& fix, const std::vector<LivePoint>& points,
+                              const PageSettings& settings);
 
 class LiveFeed {
 public:
     static constexpr size_t kMaxStreams = 16;
+
+    // The tiles and datum the page is told in every snapshot.
+    void SetPageSettings(const PageSettings& settings);
+    // The newest fix published, if any: a button pressed tells it again with the new view.
+    std::optional<LiveFix> LastFix() const;
 
     // From the cycle: never blocks on a page.
     void PublishFix(const LiveFix& fix);
@@ -76,6 +86,7 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable changed_;
     std::optional<LiveFix> fix_;
+    PageSettings settings_;
     uint64_t fixVersion_ = 0;
     std::vector<LivePoint> points_;
     uint64_t recording_ = 1;

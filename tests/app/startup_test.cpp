@@ -90,6 +90,27 @@ TEST_F(StartupFixture, EarthMissingLogsTheErrorAndShowsTheBoxOnce) {
                                     "error box 错误: 未安装 Google Earth，或 Google Earth 版本错误！"}));
 }
 
+TEST_F(StartupFixture, WithTheMapPageOnAMissingOrUnregisteredEarthOpensThePanelWithoutIt) {
+    dir.Write("Config.ini", "[Log]\r\nWriteLog=1\r\n[Web]\r\nEnabled=1\r\n");
+    platform.earth.appMissing = true;
+    platform.install.exe = "C:\\Program Files\\Google\\Google Earth Pro\\client\\googleearth.exe";
+    EXPECT_TRUE(Run());
+    auto lines = LogMessages();
+    EXPECT_EQ(std::vector<std::string>(lines.end() - 2, lines.end()),
+              (std::vector<std::string>{"      - Open Google Earth Error",
+                                        "      - Google Earth Not In Use : Map In Browser, Camera And Marker Skipped"}));
+    EXPECT_EQ(events, (test::Events{"create app", "create control", "show main window"}));
+    EXPECT_FALSE(link.connection || link.app || link.control);
+    EXPECT_FALSE(link.ready);
+    // An activation that never answers is given up as before, then the panel opens.
+    events.clear();
+    platform.earth.appMissing = false;
+    platform.earth.pendingPolls = -1;
+    EXPECT_TRUE(Run());
+    EXPECT_EQ(events.back(), "show main window");
+    EXPECT_FALSE(link.connection);
+}
+
 TEST_F(StartupFixture, WithoutTheControlTheDocumentedInterfaceIsUsedAndSaidSo) {
     dir.Write("Config.ini", "[Log]\r\nWriteLog=1\r\n");
     platform.earth.controlMissing = true;
