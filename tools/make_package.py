@@ -5,7 +5,8 @@
     Quorvane/Config.ini                 the settings, annotated in Chinese (GBK, CR LF)
     Quorvane/使用说明.txt               the user guide (UTF-8 with BOM, CR LF)
     Quorvane/LICENSE.txt                Quorvane's licence
-    Quorvane/THIRD-PARTY-NOTICES.txt    the licences of the runtime linked into the program
+    Quorvane/THIRD-PARTY-NOTICES.txt    the licences of everything built into the program: the runtime,
+                                        CivetWeb, nlohmann/json and the map page's npm packages
 
 Entries go in this order, dated with the commit's time, with fixed attributes. Names are written in
 code page 936, as Windows' own zip folders on a Chinese Windows read them, and again in UTF-8 in the
@@ -45,19 +46,37 @@ def crlf(data: bytes) -> bytes:
     return data.replace(b"\r\n", b"\n").replace(b"\n", b"\r\n")
 
 
-def third_party_notices() -> bytes:
+# Built into Quorvane.exe from source, and the file that holds each one's licence.
+SOURCES = [
+    ("CivetWeb 1.15, the map page's HTTP server (Debian source package civetweb 1.15+dfsg)",
+     ROOT / "deps" / "civetweb" / "debian" / "copyright"),
+    ("nlohmann/json, the map page's event writer (Debian package nlohmann-json3-dev)",
+     Path("/usr/share/doc/nlohmann-json3-dev/copyright")),
+]
+
+
+def third_party_notices(web_notices: Path) -> bytes:
     head = ("Third-party notices for Quorvane\n"
             "================================\n\n"
             "Quorvane.exe is linked statically with the following runtime libraries of the GNU toolchain for\n"
-            "Windows (mingw-w64). Their licences follow, as the Debian packages they were built from give them.\n\n")
+            "Windows (mingw-w64), is built with the following libraries' sources, and carries the map page, whose\n"
+            "script bundles the following npm packages. Their licences follow, as Debian and npm give them.\n\n")
     body = ""
-    for what, package in NOTICES:
-        head += f"  - {what} (Debian package {package})\n"
-        copyright = Path("/usr/share/doc") / package / "copyright"
-        if not copyright.exists():
-            sys.exit(f"package: {copyright} is missing; run tools/setup")
-        body += "\n\n" + "=" * 78 + f"\n{what}\nDebian package {package}: {copyright}\n" + "=" * 78 + "\n\n"
-        body += copyright.read_text("utf-8")
+    parts = [(what, f"Debian package {package}", Path("/usr/share/doc") / package / "copyright")
+             for what, package in NOTICES]
+    parts += [(what, str(path.relative_to(ROOT)) if path.is_relative_to(ROOT) else str(path), path)
+              for what, path in SOURCES]
+    for what, where, path in parts:
+        head += f"  - {what}\n"
+        if not path.exists():
+            sys.exit(f"package: {path} is missing; run tools/setup")
+        body += "\n\n" + "=" * 78 + f"\n{what}\n{where}\n" + "=" * 78 + "\n\n"
+        body += path.read_text("utf-8")
+    if not web_notices.exists():
+        sys.exit(f"package: {web_notices} is missing; build the Windows program first")
+    head += "  - the map page's npm packages, each named with its version below\n"
+    body += "\n\n" + "=" * 78 + "\nThe map page's npm packages (bundled into Quorvane.exe by esbuild)\n" + "=" * 78
+    body += "\n\n" + web_notices.read_text("utf-8")
     return crlf((head + body).encode("utf-8"))
 
 
@@ -111,7 +130,7 @@ def main():
         (FOLDER + "Config.ini", (ROOT / "res" / "Config.ini").read_bytes()),
         (FOLDER + "使用说明.txt", (ROOT / "res" / "使用说明.txt").read_bytes()),
         (FOLDER + "LICENSE.txt", crlf((ROOT / "LICENSE.txt").read_bytes())),
-        (FOLDER + "THIRD-PARTY-NOTICES.txt", third_party_notices()),
+        (FOLDER + "THIRD-PARTY-NOTICES.txt", third_party_notices(Path(args.exe).parent / "res" / "web" / "notices.txt")),
     ]
     out = Path(args.out)
     if not out.is_absolute():

@@ -39,7 +39,9 @@ void ViewControls::OnZoomInPress() {
         if (std::exchange(first, false)) TakeCurrentCamera();
         settings_.EyeHigh = ZoomInStep(settings_.EyeHigh);
         if (settings_.EyeHigh == 400) view_.bZooming = false;  // this step still goes out
-        if (!earth_.camera || !earth_.camera->SetRange(static_cast<double>(settings_.EyeHigh))) {
+        // Without Google Earth only the map page zooms, step by step while the button is held.
+        bool earthInUse = earth_.connection || earth_.control;
+        if (earthInUse && (!earth_.camera || !earth_.camera->SetRange(static_cast<double>(settings_.EyeHigh)))) {
             view_.bZooming = false;
             break;
         }

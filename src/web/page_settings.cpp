@@ -78,6 +78,8 @@ std::string TileOrigins(std::string_view url) {
     std::string origins;
     for (const std::string& h : ExpandHost(host)) {
         if (h.empty() || h.front() == '.' || h.front() == ':') return {};
+        for (char c : h)
+            if (!HostCharacter(c)) return {};  // a brace left over, say
         origins += (origins.empty() ? "" : " ") + std::string(scheme) + h;
     }
     return origins;

@@ -2,6 +2,7 @@
 says what it is and carries nothing of the machine that built it."""
 import os
 import re
+import shutil
 import struct
 import subprocess
 import zipfile
@@ -61,7 +62,8 @@ def test_the_user_guide_is_utf8_with_bom_and_cr_lf_and_names_every_text(files):
 
 def test_the_licences_are_there(files):
     notices = files["Quorvane/THIRD-PARTY-NOTICES.txt"].decode("utf-8")
-    for needle in ("GCC RUNTIME LIBRARY EXCEPTION", "winpthreads", "License: ZPL-2.1"):
+    for needle in ("GCC RUNTIME LIBRARY EXCEPTION", "winpthreads", "License: ZPL-2.1", "Upstream-Name: civetweb",
+                   "nlohmann", "ol 10.11.0 (npm), BSD-2-Clause", "OpenLayers Contributors", "rbush"):
         assert needle in notices
     assert len(files["Quorvane/LICENSE.txt"]) > 500
 
@@ -84,6 +86,21 @@ def test_the_manifest_declares_what_a_windows_program_needs_and_no_utf8_code_pag
                    'name="Microsoft.Windows.Common-Controls" version="6.0.0.0"'):
         assert needle in manifest
     assert "activeCodePage" not in manifest
+
+
+def test_the_map_page_is_carried_whole_and_builds_again_to_the_same_bytes(files, windows_build, tmp_path):
+    exe = files["Quorvane/Quorvane.exe"]
+    built = windows_build / "res" / "web"
+    for name in ("index.html", "app.js", "app.css"):
+        assert (built / name).read_bytes() in exe, name
+    # From a copy of the sources in a folder of another name, with the same packages: the same bytes.
+    copy = tmp_path / "another-checkout" / "web"
+    shutil.copytree(ROOT / "web", copy, ignore=shutil.ignore_patterns("node_modules", "dist"))
+    (copy / "node_modules").symlink_to(ROOT / "web" / "node_modules")
+    subprocess.run(["node", str(copy / "build.mjs"), str(tmp_path / "out")], check=True)
+    for name in ("index.html", "app.js", "app.css", "notices.txt"):
+        assert (tmp_path / "out" / name).read_bytes() == (built / name).read_bytes(), name
+    assert str(ROOT).encode() not in (built / "app.js").read_bytes()
 
 
 @pytest.mark.skipif(os.environ.get("QV_SLOW") != "1", reason="two whole package builds: QV_SLOW=1")

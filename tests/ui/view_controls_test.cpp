@@ -123,6 +123,20 @@ TEST_F(ViewFixture, ARefusedHeightEndsZoomingInAfterOneStep) {
     EXPECT_EQ(std::count(events.begin(), events.end(), "sleep 300"), 0);
 }
 
+TEST_F(ViewFixture, WithoutGoogleEarthTheHeightStillStepsWhileHeld) {
+    earth.control.reset();
+    int steps = 0;
+    pump.onPump = [&] {
+        if (++steps == 4) controls.OnZoomRelease();
+    };
+    controls.OnZoomInPress();
+    EXPECT_EQ(settings.EyeHigh, 2931) << "four steps in, as with Google Earth: the map page follows the height";
+    EXPECT_EQ(parked, 4);
+    steps = 0;
+    controls.OnZoomOutPress();
+    EXPECT_EQ(settings.EyeHigh, 4695) << "four steps out";
+}
+
 TEST_F(ViewFixture, ThreeDTiltsAFlatCameraAndTwoDFlattens) {
     struct {
         bool threeD;

@@ -60,14 +60,18 @@ TEST(LiveFeed, EventsAreJsonWithEveryTextEscapedEveryNumberWholeAndNoNaN) {
 
 TEST(LiveFeed, APageOpenedMidDriveGetsTheWholeTrackThenEveryPointThenTheNewestFix) {
     LiveFeed feed;
+    PageSettings tiles{"https://{a-c}.tiles.example.org/{z}/{x}/{y}.png", "&copy; Example", 18, "GCJ02"};
+    feed.SetPageSettings(tiles);
     feed.AddPoint({114.0, 22.0, 1});
     feed.AddPoint({114.1, 22.1, 2});
     feed.PublishFix(Fix(22.1));
     auto stream = feed.Open();
     auto [name, snapshot] = Parse(stream->Next(1000));
     EXPECT_EQ(name, "snapshot");
-    EXPECT_EQ(snapshot["track"].size(), 2u);
+    EXPECT_EQ(snapshot["track"], Json::parse("[[114.0,22.0,1.0],[114.1,22.1,2.0]]"));
     EXPECT_EQ(snapshot["fix"]["lat"], 22.1);
+    EXPECT_EQ(snapshot["settings"], Json::parse(R"({"tileUrl":"https://{a-c}.tiles.example.org/{z}/{x}/{y}.png",
+                                                   "attribution":"&copy; Example","maxZoom":18,"datum":"GCJ02"})"));
 
     // A slow page: many fixes and points while it does not read.
     for (int i = 0; i < 10; ++i) {

@@ -16,7 +16,7 @@ TEST(PageSettings, TileOriginsSpellOutSubdomainsAndRefuseWhatCouldBreakThePolicy
     // Anything that could end the header's policy, add a source or reach another scheme is no origin.
     for (const char* bad : {"", "ftp://x.org/{z}/{x}/{y}", "https:///{z}", "https://a.org; script-src *//{z}",
                             "https://a b.org/{z}/{x}/{y}", "https://a.org\r\nX: y/{z}", "https://{c-a}.x.org/",
-                            "https://{a-c}{1-2}.x.org/", "https://{abc}.x.org/", "https://*.x.org/{z}",
+                            "https://{a-c}{1-2}.x.org/", "https://{a-c}.x.org}/{z}", "https://{abc}.x.org/", "https://*.x.org/{z}",
                             "javascript:alert(1)//{z}{x}{y}"})
         EXPECT_EQ(TileOrigins(bad), "") << bad;
 }
