@@ -2,13 +2,18 @@
 following a drive beside the stand-in Earth and without any Google Earth, the panel's buttons shown in the
 page, the recorded track, the requests it makes, its refusals and its reconnection."""
 import http.client
+import json
 import math
 import os
+import random
+import re
+import socket
 import subprocess
+import threading
 import time
 
 from browser import Browser, TileServer, metres_between, mercator, tile_at, tile_colour, tile_zoom
-from harness import (BANNER, STATE, TRACK, check, check_equal, fix, kill, log_messages, open_link, open_the_link,
+from harness import (BANNER, TRACK, Watch, check, check_equal, fix, kill, log_messages, open_link, open_the_link,
                      start_quorvane, state_text, wait_exit)
 
 FOLLOW, ZOOM_IN, ZOOM_OUT, HEADING_UP, NORTH_UP, QUIT, SPEED = 140, 141, 142, 143, 144, 100, 122
@@ -235,3 +240,145 @@ def test_without_google_earth_the_panel_names_the_page_and_a_click_opens_it(wine
     finally:
         wine.reg("delete", r"HKCU\Software\Wine\WineBrowser", "/v", "Browsers", "/f")
         tiles.close()
+
+
+class EventReader:
+    """One page's event stream read in the background: the arrival time and number of every fix event."""
+
+    def __init__(self, port):
+        self.fixes = []
+        self.sock = socket.create_connection(("127.0.0.1", port), timeout=30)
+        self.sock.sendall(b"GET /events HTTP/1.1\r\nHost: 127.0.0.1:%d\r\n\r\n" % port)
+        self.thread = threading.Thread(target=self._run, daemon=True)
+        self.thread.start()
+
+    def _run(self):
+        buffer = b""
+        try:
+            while chunk := self.sock.recv(65536):
+                buffer += chunk
+                while b"\n\n" in buffer:
+                    message, buffer = buffer.split(b"\n\n", 1)
+                    if message.startswith(b"event: fix\ndata: "):
+                        self.fixes.append((time.monotonic(), json.loads(message.split(b"data: ", 1)[1])["seq"]))
+        except OSError:
+            pass
+
+    def close(self):
+        self.sock.close()
+
+
+def abuse(port, stop, results):
+    """What a hostile or broken local program could throw at the server until `stop`: header floods and garbage
+    throughout, five slow senders first, then 200 idle connections."""
+    def connect():
+        s = socket.socket()
+        s.settimeout(30)
+        s.connect(("127.0.0.1", port))
+        return s
+
+    def idle_crowd():  # 200 connection attempts at once, sending nothing: once the slow senders are done, as
+        # the server reads each connection in its turn and the crowd would keep theirs waiting
+        stop.wait(13)
+        held = []
+        for _ in range(200):
+            try:
+                held.append(connect())
+            except OSError as e:
+                results.setdefault("refused", []).append(str(e))
+        stop.wait()
+        for s in held:
+            s.close()
+
+    def header_flood():  # one header line far over 8 KB
+        while not stop.is_set():
+            try:
+                s = connect()
+                s.sendall(b"GET / HTTP/1.1\r\nHost: 127.0.0.1:%d\r\nX: " % port + b"a" * 65536)
+                results.setdefault("flood", []).append(s.recv(64)[:12])
+                s.close()
+            except OSError:
+                results.setdefault("flood", []).append(b"closed")
+
+    def garbage():
+        rng = random.Random(7)
+        while not stop.is_set():
+            try:
+                s = connect()
+                s.sendall(bytes(rng.randrange(256) for _ in range(rng.randrange(1, 4096))) + b"\r\n\r\n")
+                results.setdefault("garbage", []).append(s.recv(64)[:12])
+                s.close()
+            except OSError:
+                results.setdefault("garbage", []).append(b"closed")
+
+    def slow_sender():  # a byte a second: dropped after about 10 s
+        s = connect()
+        started = time.monotonic()
+        try:
+            for b in b"GET / HTTP/1.1\r\nHost: 127.0.0.1:%d\r\nX-Slow: " % port + b"z" * 100:
+                s.send(bytes([b]))
+                if stop.wait(1.0):
+                    break
+                s.settimeout(0.01)
+                try:
+                    if s.recv(64) == b"":
+                        break
+                except socket.timeout:
+                    pass
+        except OSError:
+            pass
+        results.setdefault("slow", []).append(time.monotonic() - started)
+        s.close()
+
+    threads = [threading.Thread(target=f, daemon=True) for f in
+               [idle_crowd, header_flood, header_flood, garbage, garbage] + [slow_sender] * 5]
+    for t in threads:
+        t.start()
+    return threads
+
+
+def test_a_flood_of_bad_clients_leaves_the_panel_and_the_fix_cycle_on_time(wine, standin, serial):
+    cable = serial(33)
+    port = web_port() + 3
+    process = open_link(wine, "webmap-abuse", cable.number,
+                        more=b"[Web]\r\nEnabled=1\r\nPort=%d\r\nOpenBrowser=0\r\n" % port)
+    reader = EventReader(port)
+    stop, results = threading.Event(), {}
+    try:
+        time.sleep(1)
+        watch = Watch(wine, 27)
+        threads = abuse(port, stop, results)
+        sent = []
+        for i in range(24):
+            sent.append(time.monotonic())
+            cable.send(fix(i)[0])
+            time.sleep(1)
+        watch.check("200 idle connections, header floods, garbage and slow senders")
+        r = watch.result
+        check(r["worst_ms"] < 500, f"every ping of the panel answered within 0.5 s (slowest {r['worst_ms']} ms)")
+        stop.set()
+        for t in threads:
+            t.join(30)
+        # The page connected before it all heard of every fix, each by the receiver tick after its sending.
+        seqs = [seq for _, seq in reader.fixes]
+        check(len(set(seqs)) >= 23, f"fix events heard during the flood: {len(set(seqs))} of 24")
+        late = [round(arrived - sent[min(seq, len(sent)) - 1], 2) for arrived, seq in reader.fixes
+                if 0 < seq <= len(sent) and arrived - sent[seq - 1] > 1.5]
+        check_equal(late, [], "fix events more than 1.5 s after their sentence was sent (the tick is 1 s)")
+        slow = results.get("slow", [])
+        # 10 s of headers from when the server takes the connection up, which under the floods may be a few
+        # seconds after it was made; never held for the whole test.
+        check(len(slow) == 5 and all(9.5 <= s <= 17 for s in slow),
+              f"slow senders dropped after about 10 s: {[round(s, 1) for s in slow]}")
+        refused = lambda answer: answer in (b"closed", b"") or re.match(rb"HTTP/1\.[01] 4\d\d", answer)  # noqa: E731
+        floods, junk = results.get("flood", []), results.get("garbage", [])
+        check(floods and all(map(refused, floods)), f"header floods refused: {set(floods)}")
+        check(junk and all(map(refused, junk)), f"garbage refused: {set(junk)}")
+        check(process.poll() is None, "Quorvane runs on")
+        connection = http.client.HTTPConnection("127.0.0.1", port, timeout=20)
+        connection.request("GET", "/")
+        check_equal(connection.getresponse().status, 200, "the page is served after it all")
+    finally:
+        stop.set()
+        reader.close()
+        kill(process)
