@@ -72,7 +72,7 @@ class TileServer:
 
 
 class Browser:
-    def __init__(self, width=1000, height=700):
+    def __init__(self, width=1000, height=700, javascript=True):
         from selenium import webdriver
         from selenium.webdriver.chrome.options import Options
         from selenium.webdriver.chrome.service import Service
@@ -83,6 +83,8 @@ class Browser:
                     "--hide-scrollbars", "--force-device-scale-factor=1", f"--window-size={width},{height}"):
             options.add_argument(arg)
         options.set_capability("goog:loggingPrefs", {"performance": "ALL"})
+        if not javascript:  # as a browser without what the page needs sees it
+            options.add_experimental_option("prefs", {"profile.managed_default_content_settings.javascript": 2})
         self.driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
         self.driver.set_page_load_timeout(30)
         self.requested = []
@@ -158,6 +160,26 @@ def tile_at(x, y, z):
     half = math.pi * R
     n = 2 ** z
     return z, int((x + half) / (2 * half) * n), int((half - y) / (2 * half) * n)
+
+
+def wgs84_to_gcj02(lon, lat):
+    """The published WGS-84 to GCJ-02 transform (the offset datum of Chinese map providers), written here apart
+    from the page's own to check what the page draws."""
+    a, ee = 6378245.0, 0.00669342162296594323
+    x, y = lon - 105.0, lat - 35.0
+    d_lat = (-100.0 + 2.0 * x + 3.0 * y + 0.2 * y * y + 0.1 * x * y + 0.2 * math.sqrt(abs(x)) +
+             (20.0 * math.sin(6.0 * x * math.pi) + 20.0 * math.sin(2.0 * x * math.pi)) * 2.0 / 3.0 +
+             (20.0 * math.sin(y * math.pi) + 40.0 * math.sin(y / 3.0 * math.pi)) * 2.0 / 3.0 +
+             (160.0 * math.sin(y / 12.0 * math.pi) + 320 * math.sin(y * math.pi / 30.0)) * 2.0 / 3.0)
+    d_lon = (300.0 + x + 2.0 * y + 0.1 * x * x + 0.1 * x * y + 0.1 * math.sqrt(abs(x)) +
+             (20.0 * math.sin(6.0 * x * math.pi) + 20.0 * math.sin(2.0 * x * math.pi)) * 2.0 / 3.0 +
+             (20.0 * math.sin(x * math.pi) + 40.0 * math.sin(x / 3.0 * math.pi)) * 2.0 / 3.0 +
+             (150.0 * math.sin(x / 12.0 * math.pi) + 300.0 * math.sin(x / 30.0 * math.pi)) * 2.0 / 3.0)
+    rad = math.radians(lat)
+    magic = 1 - ee * math.sin(rad) ** 2
+    d_lat = d_lat * 180.0 / ((a * (1 - ee)) / (magic * math.sqrt(magic)) * math.pi)
+    d_lon = d_lon * 180.0 / (a / math.sqrt(magic) * math.cos(rad) * math.pi)
+    return lon + d_lon, lat + d_lat
 
 
 def free_port():

@@ -12,7 +12,8 @@ import subprocess
 import threading
 import time
 
-from browser import Browser, TileServer, metres_between, mercator, tile_at, tile_colour, tile_zoom
+from browser import (Browser, TileServer, mercator, metres_between, tile_at, tile_colour, tile_zoom,
+                     wgs84_to_gcj02)
 from harness import (BANNER, TRACK, Watch, check, check_equal, fix, kill, log_messages, open_link, open_the_link,
                      start_quorvane, state_text, wait_exit)
 
@@ -166,16 +167,19 @@ def test_the_page_follows_a_drive_beside_google_earth_and_mirrors_the_panel(wine
         kill(process)
 
 
-def test_without_google_earth_the_panel_serves_the_map_and_the_page_follows(wine, serial):
+def test_without_google_earth_the_page_follows_on_offset_tiles_and_keeps_going_offline(wine, serial):
+    """No Google Earth at all: the page follows. With TileDatum=GCJ02 the vehicle is drawn where Chinese
+    providers' tiles put it, while the page reports it in WGS-84. Then the tiles go (no network): a note, and
+    the page goes on. An old browser gets a message instead of a broken page."""
     wine.uninstall_standin()
     tiles = TileServer()
-    tiles.down = True  # and no network either
     cable = serial(32)
     port = web_port() + 1
     browser = Browser()
     process = None
     try:
-        process = open_link(wine, "webmap-alone", cable.number, more=web_config(tiles, port))
+        process = open_link(wine, "webmap-alone", cable.number,
+                            more=web_config(tiles, port, b"TileDatum=GCJ02\r\n"))
         folder = wine.app_path("webmap-alone")
         address = page_address(folder)
         messages = log_messages(folder / "Log.txt")
@@ -189,16 +193,53 @@ def test_without_google_earth_the_panel_serves_the_map_and_the_page_follows(wine
             cable.send(line)
             status = settled(browser, lat, lon, f"fix {i} without Google Earth")
         check_equal(status["lastFix"]["earth"], "none", "Google Earth's state in the page")
+        time.sleep(1.0)  # the last tiles drawn
+        check_tile_where_datums_differ(browser.screenshot(wine.work / "map-page-gcj02.png"), status)
+
+        tiles.down = True
+        browser.driver.find_element("css selector", ".ol-zoom-out").click()  # new tiles wanted, none come
         browser.wait(lambda: browser.status()["tileErrors"] > 0 and browser.shown("tilenote"), 10,
                      "the note on tiles that cannot load")
         check_equal(browser.shown("tilenote"), "地图瓦片无法加载（可能没有网络）", "the note's text")
+        line, (lat, lon) = fix(3)
+        cable.send(line)
+        settled(browser, lat, lon, "offline")
         browser.screenshot(wine.work / "map-page-offline.png")
         check(process.poll() is None, "Quorvane runs on")
+
+        old = Browser(javascript=False)
+        try:
+            old.open(address)
+            check_equal(old.shown("unsupported"),
+                        "此浏览器无法显示 Quorvane 地图。请用新版的 Chrome、Edge、Firefox 或 Safari 打开本页。",
+                        "a browser without what the page needs is told which to use")
+        finally:
+            old.close()
     finally:
         browser.close()
         tiles.close()
         if process:
             kill(process)
+
+
+def check_tile_where_datums_differ(picture, status):
+    """Somewhere on screen, the tile that holds a point under GCJ-02 differs from the one under WGS-84: the
+    pixel there shows the GCJ-02 one. The page's centre, told in WGS-84, is still the fix."""
+    lon, lat = status["vehicle"]
+    check(metres_between(status["center"], [lon, lat]) < 0.5, f"the centre in WGS-84 is the fix: {status}")
+    resolution = status["metresPerPixel"] / math.cos(math.radians(status["center"][1]))
+    z = tile_zoom(resolution)
+    shifted, plain = mercator(*wgs84_to_gcj02(lon, lat)), mercator(lon, lat)
+    cx, cy = picture.width // 2, picture.height // 2
+    for dx in range(-400, 401, 10):
+        for dy in range(-200, 201, 10):
+            at = lambda m, ex=0, ey=0: tile_at(m[0] + (dx + ex) * resolution, m[1] - (dy + ey) * resolution, z)  # noqa
+            steady = all(at(shifted, ex, ey) == at(shifted) for ex in (-3, 3) for ey in (-3, 3))
+            if steady and at(shifted) != at(plain) and abs(dx) + abs(dy) > 60:
+                check_equal(picture.pixel(cx + dx, cy + dy), tile_colour(*at(shifted)),
+                            f"the pixel {dx},{dy} from the vehicle: GCJ-02 tile {at(shifted)}, not {at(plain)}")
+                return
+    check(False, "no place on screen where the two datums' tiles differ")
 
 
 def test_without_google_earth_the_panel_names_the_page_and_a_click_opens_it(wine, tmp_path):
