@@ -130,9 +130,6 @@ public:
           cycle_(settings, fix, link_, window_, clock, earth, panel_.state(), track_, marker_, p_.windows) {
         cycle_.Watch(this);
     }
-    ~Program() override {
-        if (web_) web_->Stop();  // its threads read the feed and the page's files
-    }
 
     bool Open() { return window_.Open(static_cast<uint32_t>(EarthSession::kPollMs)); }
 
@@ -338,7 +335,7 @@ private:
     ReceiverLink link_;
     EarthSession session_;
     FixCycle cycle_;
-    std::unique_ptr<WebServer> web_;
+    std::unique_ptr<WebServer> web_;  // goes first: its threads read the feed and the page's files
     std::string address_;
     uint64_t webNoticeUntil_ = 0;
     uint64_t fixSeq_ = 0;

@@ -12,9 +12,11 @@ import subprocess
 import threading
 import time
 
+import pytest
+
 from browser import (Browser, TileServer, mercator, metres_between, tile_at, tile_colour, tile_zoom,
                      wgs84_to_gcj02)
-from harness import (BANNER, TRACK, Watch, check, check_equal, fix, kill, log_messages, open_link, open_the_link,
+from harness import (BANNER, TRACK, Watch, check, check_equal, fix, flights, kill, log_messages, open_link, open_the_link,
                      start_quorvane, state_text, wait_exit)
 
 FOLLOW, ZOOM_IN, ZOOM_OUT, HEADING_UP, NORTH_UP, QUIT, SPEED = 140, 141, 142, 143, 144, 100, 122
@@ -102,6 +104,7 @@ def test_the_page_follows_a_drive_beside_google_earth_and_mirrors_the_panel(wine
         lat, lon = drive(cable, 3, 6)
         status = settled(browser, lat, lon, "after a drive at 1 Hz")
         check(status["trackPoints"] >= 6, f"the recording's points drawn: {status}")
+        check(len(flights(standin)) >= 9, f"Google Earth followed too: {len(flights(standin))} camera moves")
         check_equal(status["tileErrors"], 0, "tile errors")
         time.sleep(1.0)  # the last tiles drawn
         picture = browser.screenshot(wine.work / "map-page.png")
@@ -378,6 +381,7 @@ def abuse(port, stop, results):
     return threads
 
 
+@pytest.mark.heavy  # a crowd of client threads on both cores, with timing to keep
 def test_a_flood_of_bad_clients_leaves_the_panel_and_the_fix_cycle_on_time(wine, standin, serial):
     cable = serial(33)
     port = web_port() + 3

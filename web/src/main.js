@@ -207,37 +207,46 @@ function setFollowing(on) {
   $('follow').hidden = on;
 }
 
+// Each frame sets only what changed: a page whose vehicle stands still draws nothing, so a few pages open
+// side by side leave the browser idle between fixes.
 function frame(now) {
   if (state.glideTo) {
     const t = state.glideDuration > 0 ? (now - state.glideStart) / state.glideDuration : 1;
-    state.drawn = glide(state.glideFrom, state.glideTo, t);
-    state.drawnCourse = state.courseFrom + shortTurn(state.courseFrom, state.courseTo) * Math.min(1, Math.max(0, t));
-    const at = toMap(state.drawn);
+    const drawn = glide(state.glideFrom, state.glideTo, t);
+    const course = state.courseFrom + shortTurn(state.courseFrom, state.courseTo) * Math.min(1, Math.max(0, t));
+    const at = toMap(drawn);
     const point = vehicle.getGeometry();
-    if (point) point.setCoordinates(at);
-    else vehicle.setGeometry(new Point(at));
-    vehicleStyle.getImage().setRotation(state.drawnCourse);
-    vehicle.changed();
-    if (state.following && !view.getAnimating()) {
-      const dt = state.lastFrame ? Math.min(now - state.lastFrame, 1000) : 16;
-      const target = state.headingUp ? -state.drawnCourse : 0;
-      const rotation = view.getRotation();
-      const turn = shortTurn(rotation, target);
-      view.setRotation(Math.abs(turn) < 1e-4 ? target : rotation + turn * Math.min(1, dt / ROTATION_SETTLE_MS));
-      let center = at;
-      if (state.headingUp) {
-        // The vehicle in the lower third: the centre lies ahead of it by a sixth of the height.
-        const size = map.getSize();
-        const ahead = size ? (size[1] / 6) * view.getResolution() : 0;
-        center = [at[0] + ahead * Math.sin(state.drawnCourse), at[1] + ahead * Math.cos(state.drawnCourse)];
-      }
-      view.setCenter(center);
+    if (!point) vehicle.setGeometry(new Point(at));
+    else if (drawn[0] !== state.drawn[0] || drawn[1] !== state.drawn[1]) point.setCoordinates(at);
+    if (course !== state.drawnCourse || !point) {
+      vehicleStyle.getImage().setRotation(course);
+      vehicle.changed();
     }
+    state.drawn = drawn;
+    state.drawnCourse = course;
+    if (state.following && !view.getAnimating()) follow(at, now);
   }
   const failing = state.lastTileError > state.lastTileLoad && Date.now() - state.lastTileError < TILE_NOTE_MS;
   if ($('tilenote').hidden === failing) $('tilenote').hidden = !failing;
   state.lastFrame = now;
   requestAnimationFrame(frame);
+}
+
+function follow(at, now) {
+  const dt = state.lastFrame ? Math.min(now - state.lastFrame, 1000) : 16;
+  const target = state.headingUp ? -state.drawnCourse : 0;
+  const rotation = view.getRotation();
+  const turn = shortTurn(rotation, target);
+  if (turn !== 0) view.setRotation(Math.abs(turn) < 1e-4 ? target : rotation + turn * Math.min(1, dt / ROTATION_SETTLE_MS));
+  let center = at;
+  if (state.headingUp) {
+    // The vehicle in the lower third: the centre lies ahead of it by a sixth of the height.
+    const size = map.getSize();
+    const ahead = size ? (size[1] / 6) * view.getResolution() : 0;
+    center = [at[0] + ahead * Math.sin(state.drawnCourse), at[1] + ahead * Math.cos(state.drawnCourse)];
+  }
+  const current = view.getCenter();
+  if (!current || current[0] !== center[0] || current[1] !== center[1]) view.setCenter(center);
 }
 
 function onSnapshot(snapshot) {
