@@ -8,7 +8,9 @@ headless Chromium, each against a baseline run alongside:
   cpu       Quorvane.exe's CPU at 1 Hz with 8 pages open (baseline: none open)
     python3 bench/web_map.py [latency] [frames] [memory] [cpu]   (all four when none is named)
     QV_BENCH_MINUTES=6 sets the memory run's length (an hour at 10x is 6 minutes)"""
+import json
 import os
+import socket
 import statistics
 import sys
 import threading
@@ -104,22 +106,50 @@ def latencies(pages):
     return out
 
 
+class StreamReader:
+    """An event stream read by a plain socket beside the pages: when each fix leaves the program, with no page's
+    script between (its delay from the moment the cycle acted on the fix, in ms)."""
+
+    def __init__(self):
+        self.delays = []
+        self.sock = socket.create_connection(("127.0.0.1", PORT), timeout=30)
+        self.sock.sendall(b"GET /events HTTP/1.1\r\nHost: 127.0.0.1:%d\r\n\r\n" % PORT)
+        threading.Thread(target=self._run, daemon=True).start()
+
+    def _run(self):
+        buffer = b""
+        try:
+            while chunk := self.sock.recv(65536):
+                now = time.time() * 1000
+                buffer += chunk
+                while b"\n\n" in buffer:
+                    message, buffer = buffer.split(b"\n\n", 1)
+                    if message.startswith(b"event: fix\ndata: "):
+                        self.delays.append(now - json.loads(message.split(b"data: ", 1)[1])["at"])
+        except OSError:
+            pass
+
+
 def bench_latency(wine, cable):
-    results = {}
+    results, wire = {}, {}
     for count in (1, 8):
         run = Run(wine, f"bench-latency-{count}", cable)
         pages = []
         try:
             pages = open_pages(count)
+            reader = StreamReader()
             time.sleep(2)
             run.drive(seconds=64).join()
             results[count] = latencies(pages)
+            wire[count] = reader.delays
+            reader.sock.close()
         finally:
             close_pages(pages)
             run.close()
     for pages, values in results.items():
         print(f"latency, {pages} page(s): {len(values)} fix events, p50 {percentile(values, 50)} ms, "
-              f"p99 {percentile(values, 99)} ms", flush=True)
+              f"p99 {percentile(values, 99)} ms; on the wire beside them: p50 {percentile(wire[pages], 50):.1f} ms, "
+              f"p99 {percentile(wire[pages], 99):.1f} ms", flush=True)
     print(f"latency ratio 8 pages / 1 page: p50 {percentile(results[8], 50) / max(1, percentile(results[1], 50)):.2f}, "
           f"p99 {percentile(results[8], 99) / max(1, percentile(results[1], 99)):.2f}")
 

@@ -7,6 +7,8 @@
 namespace qv {
 namespace {
 
+constexpr size_t kMostValueBytes = 254;
+
 // The profile API works on characters, not bytes: a lead byte of the ANSI code
 // page and the byte after it are one character, so that byte can never end a
 // line, close a section name or be an equals sign.
@@ -205,6 +207,170 @@ std::string LookUpProfileText(std::string_view fileText, std::string_view sectio
         return CopyValue(t.Bytes(valueStart, end), bufferSize);
     }
     return CopyValue(defaultText, bufferSize);
+}
+
+namespace {
+
+// A value the reader would change (blanks at its ends, matching quotes around it) is stored in quotes.
+bool NeedsQuotes(std::string_view value) {
+    auto space = [](char c) { return (c >= 0x09 && c <= 0x0D) || c == ' ' || c == 0x1A; };
+    bool edges = !value.empty() && (space(value.front()) || space(value.back()));
+    bool quoted = value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front();
+    return edges || quoted;
+}
+
+}  // namespace
+
+std::optional<std::string> ProfileValueTrouble(std::string_view value) {
+    // The reader gives back one byte fewer of a value in quotes.
+    if (value.size() > kMostValueBytes - (NeedsQuotes(value) ? 1 : 0)) return "longer than 254 bytes";
+    if (value.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos)
+        return "holds a line break or a NUL";
+    // A lead byte must have its second byte, or the line's end would become part of a character.
+    for (size_t i = 0; i < value.size(); ++i) {
+        if (!IsAnsiLeadByte(static_cast<unsigned char>(value[i]))) continue;
+        if (i + 1 >= value.size() || static_cast<unsigned char>(value[i + 1]) < 0x40 || value[i + 1] == 0x7F)
+            return "is not text in the ANSI code page";
+        ++i;
+    }
+    return std::nullopt;
+}
+
+namespace {
+
+// One line of the file: where it starts, where its text ends and where the next line starts.
+struct Line {
+    size_t begin, end, next;
+};
+
+std::vector<Line> SplitLines(std::string_view all) {
+    std::vector<Line> lines;
+    for (size_t at = 0; at < all.size();) {
+        size_t end = at;
+        while (end < all.size() && all[end] != '\n' && all[end] != '\r') {
+            bool pair = IsAnsiLeadByte(static_cast<unsigned char>(all[end])) && end + 1 < all.size() &&
+                        all[end + 1] != '\0';
+            end += pair ? 2 : 1;
+        }
+        if (end > all.size()) end = all.size();
+        size_t next = end;
+        if (next < all.size() && all[next] == '\r') ++next;
+        if (next < all.size() && all[next] == '\n') ++next;
+        lines.push_back({at, end, next});
+        at = next;
+    }
+    return lines;
+}
+
+enum class LineKind { blank, section, key, other };
+
+struct Parsed {
+    LineKind kind = LineKind::other;
+    std::string_view name;  // the section's or the key's
+    size_t valueBegin = 0;  // bytes into the line: where a key's value starts (after '=' and spaces)
+    bool hasEquals = false;
+};
+
+// A line as the reader above sees it.
+Parsed ParseLine(std::string_view line) {
+    Text t(line);
+    Parsed p;
+    size_t start = 0, end = t.size();
+    while (start < end && t.IsSpace(start)) ++start;
+    while (end > start && t.IsSpace(end - 1)) --end;
+    if (start >= end) {
+        p.kind = LineKind::blank;
+        return p;
+    }
+    if (t.Byte(start) == '[') {
+        size_t close = end - 1;
+        while (close > start && t.Byte(close) != ']') --close;
+        if (close > start) {
+            size_t nameStart = start + 1, nameEnd = close;
+            while (nameStart < nameEnd && t.IsSpace(nameStart)) ++nameStart;
+            while (nameEnd > nameStart && t.IsSpace(nameEnd - 1)) --nameEnd;
+            p.kind = LineKind::section;
+            p.name = t.Bytes(nameStart, nameEnd);
+            return p;
+        }
+    }
+    size_t eq = start;
+    while (eq < end && t.Byte(eq) != '=') ++eq;
+    size_t nameEnd = eq;
+    while (nameEnd > start && t.IsSpace(nameEnd - 1)) --nameEnd;
+    p.kind = t.Byte(start) == ';' ? LineKind::other : LineKind::key;
+    p.name = t.Bytes(start, nameEnd);
+    p.hasEquals = eq < end;
+    if (p.hasEquals) {
+        size_t v = eq + 1;
+        while (v < end && t.IsSpace(v)) ++v;
+        p.valueBegin = v < t.size() ? static_cast<size_t>(t.Bytes(0, v).size()) : line.size();
+    }
+    return p;
+}
+
+// The value as the file is to hold it, so that the reader gives back `value`.
+std::string Stored(std::string_view value) {
+    return NeedsQuotes(value) ? "\"" + std::string(value) + "\"" : std::string(value);
+}
+
+}  // namespace
+
+std::optional<std::string> EditProfileText(std::string_view fileText, const std::vector<ProfileChange>& changes) {
+    for (const ProfileChange& c : changes)
+        if (ProfileValueTrouble(c.value) || TrimAsciiSpaces(c.section).empty() || TrimAsciiSpaces(c.key).empty())
+            return std::nullopt;
+    std::string text(fileText);
+    const std::string eol = text.find("\r\n") == std::string::npos && text.find('\n') != std::string::npos ? "\n" : "\r\n";
+    for (const ProfileChange& change : changes) {
+        std::string_view section = TrimAsciiSpaces(change.section), key = TrimAsciiSpaces(change.key);
+        std::vector<Line> lines = SplitLines(text);
+        bool inSection = section.empty(), found = section.empty(), done = false;
+        std::optional<Line> insertAfter;  // the section's last key, or its header
+        for (const Line& line : lines) {
+            Parsed p = ParseLine(std::string_view(text).substr(line.begin, line.end - line.begin));
+            if (p.kind == LineKind::section) {
+                if (inSection) break;  // only the first section of a name counts, as for the reader
+                if (!found && SameName(p.name, section)) {
+                    inSection = found = true;
+                    insertAfter = line;
+                }
+                continue;
+            }
+            if (!inSection || p.kind != LineKind::key) continue;
+            insertAfter = line;
+            if (!SameName(p.name, key)) continue;
+            std::string stored = Stored(change.value);
+            if (p.hasEquals) {
+                text.replace(line.begin + p.valueBegin, line.end - line.begin - p.valueBegin, stored);
+            } else {
+                text.replace(line.end, 0, "=" + stored);
+            }
+            done = true;
+            break;
+        }
+        if (done) continue;
+        // A line without its own end (the file's last, or one whose end a lone lead byte took as its second
+        // byte) gets one before anything follows it; a file ending in half a character, two: the first is
+        // taken into that character.
+        auto ending = [&](const Line& line) -> std::string {
+            if (line.next != line.end) return "";
+            Text t(std::string_view(text).substr(line.begin, line.end - line.begin));
+            bool half = line.end == text.size() && t.size() > 0 && t.Byte(t.size() - 1) >= 0 &&
+                        IsAnsiLeadByte(static_cast<unsigned char>(text[line.end - 1]));
+            return half ? eol + eol : eol;
+        };
+        std::string entry = std::string(key) + "=" + Stored(change.value) + eol;
+        if (found && insertAfter) {
+            text.insert(insertAfter->next, ending(*insertAfter) + entry);
+        } else {
+            std::string head;
+            if (!lines.empty()) head += ending(lines.back());
+            if (!text.empty()) head += eol;  // a blank line before the new section
+            text += head + "[" + std::string(section) + "]" + eol + entry;
+        }
+    }
+    return text;
 }
 
 std::string PortableProfileReader::ReadString(const std::string& path, std::string_view section, std::string_view key,

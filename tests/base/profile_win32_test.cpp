@@ -94,5 +94,29 @@ TEST(ProfileReaders, AFolderNamedOutsideTheAnsiCodePageStillFindsItsConfig) {
     EXPECT_EQ(ReadWholeFile(track), "<kml/>\r\n");
 }
 
+TEST(ProfileEditor, WhatItWritesTheWindowsApiReadsBackOnEveryFixture) {
+    // Values of every kind the settings take: numbers, lists, GBK paths, blanks and quotes at the ends, ';' and '='.
+    const std::vector<std::string> values = {"3", "GP,GN,BD", "D:\\\xB9\xEC\xBC\xA3\\\xB5\xB1\xC7\xB0.kml",
+                                             " 4800,n,8,1 ", "'quoted'", "&copy; <a href=\"x\">a=b</a>", "",
+                                             std::string(254, '7')};
+    Win32ProfileReader windows;
+    for (const test::ConfigFixture& fixture : test::ConfigFixtures()) {
+        if (fixture.bytes && (fixture.bytes->rfind("\xEF\xBB\xBF", 0) == 0 || fixture.bytes->rfind("\xFF\xFE", 0) == 0))
+            continue;  // Unicode files are turned into ANSI before they are edited
+        SCOPED_TRACE(fixture.name);
+        std::vector<ProfileChange> changes;
+        size_t n = 0;
+        for (const SettingEntry& e : SettingsTable())
+            changes.push_back({std::string(e.section), std::string(e.key), values[n++ % values.size()]});
+        std::optional<std::string> edited = EditProfileText(fixture.bytes.value_or(""), changes);
+        ASSERT_TRUE(edited);
+        test::TempDir dir;
+        dir.Write("Config.ini", *edited);
+        for (const ProfileChange& c : changes)
+            EXPECT_EQ(windows.ReadString(dir.File("Config.ini"), c.section, c.key, "\x01", kSettingBufferSize), c.value)
+                << c.section << "/" << c.key;
+    }
+}
+
 }  // namespace
 }  // namespace qv
