@@ -150,67 +150,6 @@ std::string CopyValue(std::string_view value, size_t bufferSize) {
     return std::string(chars.substr(0, bytes));
 }
 
-}  // namespace
-
-std::string LookUpProfileText(std::string_view fileText, std::string_view section, std::string_view key,
-                              std::string_view defaultText, size_t bufferSize) {
-    while (!defaultText.empty() && defaultText.back() == ' ') defaultText.remove_suffix(1);
-    section = TrimAsciiSpaces(section);
-    key = TrimAsciiSpaces(key);
-
-    std::string ansi = ToAnsi(fileText);
-    std::string_view all = ansi;
-    // Keys before the first section header belong to a section without a name;
-    // only the first section of a name is searched, and its first key of a name.
-    bool inWantedSection = section.empty();
-    size_t at = 0;
-    while (at < all.size()) {
-        // A line ends at CR or LF, but never at the second byte of a character.
-        size_t lineEnd = at;
-        while (lineEnd < all.size() && all[lineEnd] != '\n' && all[lineEnd] != '\r') {
-            bool pair = IsAnsiLeadByte(static_cast<unsigned char>(all[lineEnd])) && lineEnd + 1 < all.size() &&
-                        all[lineEnd + 1] != '\0';
-            lineEnd += pair ? 2 : 1;
-        }
-        if (lineEnd > all.size()) lineEnd = all.size();
-        Text t(all.substr(at, lineEnd - at));
-        at = lineEnd;
-        while (at < all.size() && (all[at] == '\n' || all[at] == '\r')) ++at;
-        size_t start = 0, end = t.size();
-
-        while (start < end && t.IsSpace(start)) ++start;
-        while (end > start && t.IsSpace(end - 1)) --end;
-        if (start >= end) continue;
-
-        if (t.Byte(start) == '[') {
-            size_t close = end - 1;
-            while (close > start && t.Byte(close) != ']') --close;
-            if (close > start) {
-                if (inWantedSection) return CopyValue(defaultText, bufferSize);  // the section ended without the key
-                size_t nameStart = start + 1, nameEnd = close;
-                while (nameStart < nameEnd && t.IsSpace(nameStart)) ++nameStart;
-                while (nameEnd > nameStart && t.IsSpace(nameEnd - 1)) --nameEnd;
-                inWantedSection = SameName(t.Bytes(nameStart, nameEnd), section);
-                continue;
-            }
-        }
-        if (!inWantedSection) continue;
-
-        size_t eq = start;
-        while (eq < end && t.Byte(eq) != '=') ++eq;
-        size_t nameEnd = eq;
-        while (nameEnd > start && t.IsSpace(nameEnd - 1)) --nameEnd;
-        if (!SameName(t.Bytes(start, nameEnd), key)) continue;
-        if (eq == end) return CopyValue(defaultText, bufferSize);  // a key without '=' has no value
-        size_t valueStart = eq + 1;
-        while (valueStart < end && t.IsSpace(valueStart)) ++valueStart;
-        return CopyValue(t.Bytes(valueStart, end), bufferSize);
-    }
-    return CopyValue(defaultText, bufferSize);
-}
-
-namespace {
-
 // A value the reader would change (blanks at its ends, matching quotes around it) is stored in quotes.
 bool NeedsQuotes(std::string_view value) {
     auto space = [](char c) { return (c >= 0x09 && c <= 0x0D) || c == ' ' || c == 0x1A; };
@@ -218,25 +157,6 @@ bool NeedsQuotes(std::string_view value) {
     bool quoted = value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front();
     return edges || quoted;
 }
-
-}  // namespace
-
-std::optional<std::string> ProfileValueTrouble(std::string_view value) {
-    // The reader gives back one byte fewer of a value in quotes.
-    if (value.size() > kMostValueBytes - (NeedsQuotes(value) ? 1 : 0)) return "longer than 254 bytes";
-    if (value.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos)
-        return "holds a line break or a NUL";
-    // A lead byte must have its second byte, or the line's end would become part of a character.
-    for (size_t i = 0; i < value.size(); ++i) {
-        if (!IsAnsiLeadByte(static_cast<unsigned char>(value[i]))) continue;
-        if (i + 1 >= value.size() || static_cast<unsigned char>(value[i + 1]) < 0x40 || value[i + 1] == 0x7F)
-            return "is not text in the ANSI code page";
-        ++i;
-    }
-    return std::nullopt;
-}
-
-namespace {
 
 // One line of the file: where it starts, where its text ends and where the next line starts.
 struct Line {
@@ -267,7 +187,7 @@ enum class LineKind { blank, section, key, other };
 struct Parsed {
     LineKind kind = LineKind::other;
     std::string_view name;  // the section's or the key's
-    size_t valueBegin = 0;  // bytes into the line: where a key's value starts (after '=' and spaces)
+    size_t valueBegin = 0, valueEnd = 0;  // bytes into the line: a key's value, without the blanks around it
     bool hasEquals = false;
 };
 
@@ -304,7 +224,8 @@ Parsed ParseLine(std::string_view line) {
     if (p.hasEquals) {
         size_t v = eq + 1;
         while (v < end && t.IsSpace(v)) ++v;
-        p.valueBegin = v < t.size() ? static_cast<size_t>(t.Bytes(0, v).size()) : line.size();
+        p.valueBegin = t.Bytes(0, v).size();
+        p.valueEnd = v < end ? t.Bytes(0, end).size() : p.valueBegin;
     }
     return p;
 }
@@ -314,7 +235,50 @@ std::string Stored(std::string_view value) {
     return NeedsQuotes(value) ? "\"" + std::string(value) + "\"" : std::string(value);
 }
 
+
 }  // namespace
+
+std::string LookUpProfileText(std::string_view fileText, std::string_view section, std::string_view key,
+                              std::string_view defaultText, size_t bufferSize) {
+    while (!defaultText.empty() && defaultText.back() == ' ') defaultText.remove_suffix(1);
+    section = TrimAsciiSpaces(section);
+    key = TrimAsciiSpaces(key);
+
+    std::string ansi = ToAnsi(fileText);
+    std::string_view all = ansi;
+    // Keys before the first section header belong to a section without a name;
+    // only the first section of a name is searched, and its first key of a name.
+    bool inWantedSection = section.empty();
+    for (const Line& line : SplitLines(all)) {
+        std::string_view text = all.substr(line.begin, line.end - line.begin);
+        Parsed p = ParseLine(text);
+        if (p.kind == LineKind::blank) continue;
+        if (p.kind == LineKind::section) {
+            if (inWantedSection) return CopyValue(defaultText, bufferSize);  // the section ended without the key
+            inWantedSection = SameName(p.name, section);
+            continue;
+        }
+        if (!inWantedSection || !SameName(p.name, key)) continue;
+        if (!p.hasEquals) return CopyValue(defaultText, bufferSize);  // a key without '=' has no value
+        return CopyValue(text.substr(p.valueBegin, p.valueEnd - p.valueBegin), bufferSize);
+    }
+    return CopyValue(defaultText, bufferSize);
+}
+
+std::optional<std::string> ProfileValueTrouble(std::string_view value) {
+    // The reader gives back one byte fewer of a value in quotes.
+    if (value.size() > kMostValueBytes - (NeedsQuotes(value) ? 1 : 0)) return "longer than 254 bytes";
+    if (value.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos)
+        return "holds a line break or a NUL";
+    // A lead byte must have its second byte, or the line's end would become part of a character.
+    for (size_t i = 0; i < value.size(); ++i) {
+        if (!IsAnsiLeadByte(static_cast<unsigned char>(value[i]))) continue;
+        if (i + 1 >= value.size() || static_cast<unsigned char>(value[i + 1]) < 0x40 || value[i + 1] == 0x7F)
+            return "is not text in the ANSI code page";
+        ++i;
+    }
+    return std::nullopt;
+}
 
 std::optional<std::string> EditProfileText(std::string_view fileText, const std::vector<ProfileChange>& changes) {
     for (const ProfileChange& c : changes)
