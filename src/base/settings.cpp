@@ -1,5 +1,8 @@
 #include "base/settings.h"
 
+#include <type_traits>
+
+#include "base/file_io.h"
 #include "base/number_text.h"
 #include "base/text_codec.h"
 
@@ -74,6 +77,40 @@ void LoadReceiverSettings(AppSettings& settings, const ProfileReader& profile) {
                                               kSettingBufferSize);
         Apply(settings, entry, AnsiToUtf8(ansi));
     }
+}
+
+std::vector<ProfileChange> ChangedSettings(const AppSettings& before, const AppSettings& after) {
+    std::vector<ProfileChange> changes;
+    for (const SettingEntry& entry : kTable) {
+        std::string value;
+        bool changed = std::visit(
+            [&](auto field) {
+                const auto& a = before.*field;
+                const auto& b = after.*field;
+                using T = std::decay_t<decltype(a)>;
+                if constexpr (std::is_same_v<T, std::string>) value = Utf8ToAnsi(b);
+                else if constexpr (std::is_same_v<T, bool>) value.assign(1, b ? '1' : '0');
+                else if constexpr (std::is_same_v<T, double>) value = ShortestDoubleText(b);
+                else value = std::to_string(b);
+                return !(a == b);
+            },
+            entry.field);
+        if (changed) changes.push_back({std::string(entry.section), std::string(entry.key), value});
+    }
+    return changes;
+}
+
+std::optional<std::string> SettingTextTrouble(std::string_view utf8) {
+    std::string ansi = Utf8ToAnsi(utf8);
+    if (AnsiToUtf8(ansi) != utf8) return "holds characters the system's code page cannot write";
+    return ProfileValueTrouble(ansi);
+}
+
+bool SaveConfigText(const std::string& path, std::string_view ansiText, FileSteps& steps) {
+    // The previous version first: it is what a user goes back to, and it must be whole before the file changes.
+    if (std::optional<std::string> old = ReadWholeFile(path); old && !ReplaceFileWith(path + ".bak", {*old}, steps))
+        return false;
+    return ReplaceFileWith(path, {ansiText}, steps);
 }
 
 void LoadSettingsFrom(AppSettings& settings, std::string_view exeFolder, const std::string& configFile,

@@ -2,11 +2,14 @@
 // Settings from Config.ini beside the executable. The file is read-only to the
 // program: it is read at start-up and again when the user re-opens the receiver link.
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <variant>
+#include <vector>
 
+#include "base/file_io.h"
 #include "base/profile.h"
 
 namespace qv {
@@ -76,6 +79,17 @@ void LoadSettings(AppSettings& settings, std::string_view exeFolder, const Profi
 // Reads again only the receiver's keys (Port, Setting, Talkers) from the
 // Config.ini that `settings` came from, leaving everything else as this run has it.
 void LoadReceiverSettings(AppSettings& settings, const ProfileReader& profile);
+// The keys whose values differ between `before` and `after`, as Config.ini is to
+// hold them (in the ANSI code page, numbers as the reader takes them back).
+std::vector<ProfileChange> ChangedSettings(const AppSettings& before, const AppSettings& after);
+// Why a text setting cannot go into Config.ini (a character outside the ANSI code
+// page, more than 254 bytes, a line break), or nothing.
+std::optional<std::string> SettingTextTrouble(std::string_view utf8);
+// Writes `ansiText` as the Config.ini at `path`: the file there is kept first as
+// `path`.bak, then the new one is put in its place in one step, each on the disk
+// before the next. False, with Config.ini as it was, when either cannot be written.
+bool SaveConfigText(const std::string& path, std::string_view ansiText, FileSteps& steps = SystemFileSteps());
+
 // The same, with the settings read from another file than exeFolder's Config.ini.
 void LoadSettingsFrom(AppSettings& settings, std::string_view exeFolder, const std::string& configFile,
                       const ProfileReader& profile);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "base/file_io.h"
 #include "base/profile.h"
 #include "base/settings.h"
 #include "base/text_codec.h"
@@ -259,6 +260,102 @@ TEST(ShippedConfig, NamesEveryKeyTheProgramReadsWithUsableValues) {
     EXPECT_EQ(s.TrackTempFile, "");
     EXPECT_EQ(s.PrecisionInTrack, 0.0005);
     EXPECT_TRUE(s.WriteLog);
+}
+
+TEST(SettingsWrite, OnlyTheChangedKeysChangeInTheShippedFileAndReadBackAsSet) {
+    const std::string file = std::string(QV_SOURCE_DIR) + "/res/Config.ini";
+    const std::string shipped = *ReadWholeFile(file);
+    PortableProfileReader reader;
+    AppSettings before;
+    LoadSettingsFrom(before, "C:\\Quorvane", file, reader);
+    AppSettings after = before;
+    after.GpsPort = 3;
+    after.GpsTalkers = "GP,GN";
+    after.EyeHigh = 1200;
+    after.OpenAtStart = true;
+    after.PrecisionInTrack = 0.0001;
+    after.TrackTempFile = "D:\\\xE8\xBD\xA8\xE8\xBF\xB9\\\xE5\xBD\x93\xE5\x89\x8D.kml";  // D:\轨迹\当前.kml
+    after.TileDatum = "GCJ02";
+    std::vector<ProfileChange> changes = ChangedSettings(before, after);
+    ASSERT_EQ(changes.size(), 7u);
+    EXPECT_FALSE(SettingTextTrouble(after.TrackTempFile));
+    std::optional<std::string> edited = EditProfileText(shipped, changes);
+    ASSERT_TRUE(edited);
+
+    // Line by line, the file differs in those seven lines only, each its key's.
+    auto lines = [](const std::string& text) {
+        std::vector<std::string> out;
+        for (size_t at = 0, end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2)
+            out.push_back(text.substr(at, end - at));
+        return out;
+    };
+    std::vector<std::string> a = lines(shipped), b = lines(*edited);
+    ASSERT_EQ(a.size(), b.size());
+    std::vector<std::string> differing;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (a[i] != b[i]) differing.push_back(b[i].substr(0, b[i].find('=')));
+    EXPECT_EQ(differing, (std::vector<std::string>{"EyeHigh", "Port", "Talkers", "OpenAtStart", "TrackTempFile",
+                                                   "PrecisionInTrack", "TileDatum"}));
+
+    TempDir dir;
+    dir.Write("Config.ini", *edited);
+    AppSettings read;
+    LoadSettings(read, dir.path(), reader);
+    EXPECT_EQ(read.GpsPort, 3);
+    EXPECT_EQ(read.GpsTalkers, "GP,GN");
+    EXPECT_EQ(read.EyeHigh, 1200);
+    EXPECT_TRUE(read.OpenAtStart);
+    EXPECT_EQ(read.PrecisionInTrack, 0.0001);
+    EXPECT_EQ(read.TrackTempFile, after.TrackTempFile);
+    EXPECT_EQ(read.TileDatum, "GCJ02");
+    EXPECT_TRUE(ChangedSettings(after, after).empty());
+
+    EXPECT_TRUE(SettingTextTrouble("C:\\\xED\x95\x9C.kml")) << "Korean: not in code page 936";
+    EXPECT_TRUE(SettingTextTrouble(std::string(255, 'a')));
+}
+
+// The system's steps, one of which can be made to fail.
+class FailingSteps final : public FileSteps {
+public:
+    explicit FailingSteps(std::string failOn) : failOn_(std::move(failOn)) {}
+    bool Write(const std::string& path, std::initializer_list<std::string_view> parts) override {
+        return !Fails("write " + path) && SystemFileSteps().Write(path, parts);
+    }
+    bool Flush(const std::string& path) override { return !Fails("flush " + path) && SystemFileSteps().Flush(path); }
+    bool Replace(const std::string& from, const std::string& to) override {
+        return !Fails("replace " + to) && SystemFileSteps().Replace(from, to);
+    }
+    bool FlushFolderOf(const std::string& path) override { return SystemFileSteps().FlushFolderOf(path); }
+    void Discard(const std::string& path) override { SystemFileSteps().Discard(path); }
+
+private:
+    bool Fails(const std::string& step) const { return step == failOn_; }
+    std::string failOn_;
+};
+
+TEST(SettingsWrite, ConfigIsReplacedWholeWithThePreviousKeptOrLeftAsItWas) {
+    // Each step of the two replacements failing in turn, then none.
+    for (const char* step : {"write .bak.new", "flush .bak.new", "replace .bak", "write .new", "flush .new",
+                             "replace ", ""}) {
+        SCOPED_TRACE(step);
+        TempDir dir;
+        dir.Write("Config.ini", "[GE]\r\nEyeHigh=5000\r\n");
+        const std::string path = dir.File("Config.ini");
+        std::string verb(step), suffix;
+        if (size_t space = verb.find(' '); space != std::string::npos) suffix = verb.substr(space + 1), verb.resize(space);
+        FailingSteps steps(verb.empty() ? "" : verb + " " + path + suffix);
+        bool saved = SaveConfigText(path, "[GE]\r\nEyeHigh=1200\r\n", steps);
+        EXPECT_EQ(saved, verb.empty());
+        EXPECT_EQ(ReadWholeFile(path), saved ? "[GE]\r\nEyeHigh=1200\r\n" : "[GE]\r\nEyeHigh=5000\r\n");
+        if (saved) {
+            EXPECT_EQ(ReadWholeFile(path + ".bak"), "[GE]\r\nEyeHigh=5000\r\n");
+        }
+        EXPECT_FALSE(FileExists(path + ".new")) << "no half-made file is left";
+        EXPECT_FALSE(FileExists(path + ".bak.new"));
+    }
+    TempDir dir;  // no Config.ini yet: it is made, and there is no previous version to keep
+    EXPECT_TRUE(SaveConfigText(dir.File("Config.ini"), "[GE]\r\n"));
+    EXPECT_FALSE(FileExists(dir.File("Config.ini.bak")));
 }
 
 }  // namespace

@@ -78,6 +78,7 @@ def check_tile_under_vehicle(picture, status, what):
     check_equal(picture.pixel(cx - 40, cy), expected, f"{what}: the colour of tile {tile_at(x - 40 * resolution, y, z)}")
 
 
+@pytest.mark.heavy  # Chromium drawing the map takes both cores
 def test_the_page_follows_a_drive_beside_google_earth_and_mirrors_the_panel(wine, standin, serial):
     tiles = TileServer()
     cable = serial(31)
@@ -170,6 +171,7 @@ def test_the_page_follows_a_drive_beside_google_earth_and_mirrors_the_panel(wine
         kill(process)
 
 
+@pytest.mark.heavy  # Chromium drawing the map takes both cores
 def test_without_google_earth_the_page_follows_on_offset_tiles_and_keeps_going_offline(wine, serial):
     """No Google Earth at all: the page follows. With TileDatum=GCJ02 the vehicle is drawn where Chinese
     providers' tiles put it, while the page reports it in WGS-84. Then the tiles go (no network): a note, and

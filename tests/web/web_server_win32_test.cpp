@@ -93,7 +93,8 @@ TEST(WebServer, AnswersThisMachinesPageAndStreamAndRefusesTheRest) {
     std::string start = events.Read("]]}\n\n");
     EXPECT_EQ(Status(start), "HTTP/1.1 200 OK");
     EXPECT_NE(start.find("Content-Type: text/event-stream"), std::string::npos);
-    EXPECT_NE(start.find("event: snapshot\ndata: {\"fix\":null,\"track\":[[114.05,22.5,9.0]]}\n\n"),
+    EXPECT_NE(start.find("event: snapshot\ndata: {\"fix\":null,\"settings\":{\"attribution\":\"\",\"datum\":\"\","
+                         "\"maxZoom\":19,\"tileUrl\":\"\"},\"track\":[[114.05,22.5,9.0]]}\n\n"),
               std::string::npos)
         << start;
     LiveFix fix;
