@@ -6,7 +6,7 @@ headless Chromium, each against a baseline run alongside:
   frames    the page's frame times following at 1 Hz with a 10,000-point track (baseline: no track)
   memory    the page's JavaScript heap after an hour of fixes replayed at 10x (baseline: its heap at the start)
   cpu       Quorvane.exe's CPU at 1 Hz with 8 pages open (baseline: none open)
-    python3 bench/web_map.py [latency] [frames] [memory] [cpu]   (all four when none is named)
+    /usr/bin/python3 bench/web_map.py [latency] [frames] [memory] [cpu]   (all four when none is named)
     QV_BENCH_MINUTES=6 sets the memory run's length (an hour at 10x is 6 minutes)"""
 import json
 import os
