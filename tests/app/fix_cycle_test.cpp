@@ -114,6 +114,35 @@ TEST_F(CycleFixture, AFailedLineDoesNoPerFixWork) {
     EXPECT_EQ(panel.texts[PanelControl::lblTime], "20:35:19");
 }
 
+TEST_F(CycleFixture, TheMapPageHearsOfEveryFixShownAndEveryPointRecordedBeforeGoogleEarthIsAsked) {
+    struct Watcher final : FixWatcher {
+        explicit Watcher(test::Events& e) : events(e) {}
+        void OnFixShown(bool valid) override { events.push_back(valid ? "shown valid" : "shown weak"); }
+        void OnTrackPoint(double lon, double lat, double) override {
+            events.push_back("point " + std::to_string(lon).substr(0, 7) + " " + std::to_string(lat).substr(0, 7));
+        }
+        test::Events& events;
+    } watcher{events};
+    cycle.Watch(&watcher);
+    view.bRecordTrack = true;
+    track.BeginTrackKml();
+    Tick("$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,,\r\n"
+         "$GPRMC,123520,V,,,,,,,230394,,\r\n$GPRMC,123521,A,4807.039,N,01131.000,E,022.4,084.4,230394,,\r\n");
+    auto told = [&] {
+        std::vector<std::string> out;
+        for (const auto& e : events)
+            if (e.rfind("shown", 0) == 0 || e.rfind("point", 0) == 0 || e.rfind("fly ", 0) == 0)
+                out.push_back(e.substr(0, e.rfind("fly ", 0) == 0 ? 3 : std::string::npos));
+        return out;
+    };
+    // The second valid fix moved too little for a point; the void one is told as weak.
+    EXPECT_EQ(told(), (std::vector<std::string>{"point 11.5167 48.1173", "shown valid", "fly", "shown weak",
+                                                "shown valid", "fly"}));
+    earth.ready = false;  // and without Google Earth, each fix is told all the same
+    Tick("$GPRMC,123522,A,4808.000,N,01131.000,E,022.4,084.4,230394,,\r\n");
+    EXPECT_EQ(told(), (std::vector<std::string>{"point 11.5167 48.1333", "shown valid"}));
+}
+
 TEST_F(CycleFixture, RecordsMovedFixesWithGoodPrecisionOnly) {
     view.bRecordTrack = true;
     track.BeginTrackKml();
