@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "web/web_server.h"
 
@@ -114,6 +116,22 @@ TEST(WebServer, AnswersThisMachinesPageAndStreamAndRefusesTheRest) {
     EXPECT_EQ(Status(ask("GET /events HTTP/1.1\r\n" + host + "\r\n")), "HTTP/1.1 503 Service Unavailable");
     server.Stop();  // ends every stream
     EXPECT_EQ(events.Read(), "");
+}
+
+TEST(WebServer, WithTheTenPortsTakenItSaysSoAndServesNothing) {
+    std::vector<std::unique_ptr<LiveFeed>> feeds;
+    std::vector<std::unique_ptr<WebServer>> holders;
+    const int first = 18700;
+    for (int p = first; p < first + WebServer::kPortsTried; ++p) {
+        feeds.push_back(std::make_unique<LiveFeed>());
+        holders.push_back(std::make_unique<WebServer>(*feeds.back(), WebContent{}));
+        ASSERT_EQ(holders.back()->Start(p), p) << "each of the ten held by another server";
+    }
+    LiveFeed feed;
+    WebServer server(feed, {"<!doctype html>", "", "", ""});
+    EXPECT_EQ(server.Start(first), std::nullopt);
+    EXPECT_EQ(server.port(), 0);
+    server.Stop();  // a server that never started stops without harm
 }
 
 }  // namespace
