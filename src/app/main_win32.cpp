@@ -180,7 +180,7 @@ public:
         bool wasRecording = panel_.state().bRecordTrack;
         std::string tip = track_.OnTrackSwitch(checked, panel_.state().bRecordTrack);
         // A new recording: the page's track of the last one goes. A stopped one stays until then.
-        if (panel_.state().bRecordTrack && !wasRecording) p_.feed.BeginRecording();
+        if (web_ && panel_.state().bRecordTrack && !wasRecording) p_.feed.BeginRecording();
         PublishView();
         return tip;
     }
@@ -229,7 +229,7 @@ public:
         PublishView();
     }
     void OnTrackPoint(double longitude, double latitude, double altitude) override {
-        p_.feed.AddPoint({longitude, latitude, altitude});
+        if (web_) p_.feed.AddPoint({longitude, latitude, altitude});  // kept only while a page may ask for them
     }
 
     // CameraView: where the track simulation flies.

@@ -127,7 +127,7 @@ std::optional<std::string> LiveFeed::Stream::Next(uint64_t keepAliveMs) {
         pointsSent_ = feed_.points_.size();
         fixSent_ = feed_.fixVersion_;
         std::optional<LiveFix> fix = feed_.fix_;
-        std::vector<LivePoint> points = feed_.points_;
+        std::vector<LivePoint> points(feed_.points_.begin(), feed_.points_.end());
         PageSettings settings = feed_.settings_;
         lock.unlock();
         return Frame("snapshot", SnapshotEventJson(fix, points, settings));

@@ -4,6 +4,7 @@
 // waits; each page's stream takes what is new when it can. A slow page loses
 // fixes in between (the newest wins) but never a track point.
 #include <condition_variable>
+#include <deque>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -88,7 +89,7 @@ private:
     std::optional<LiveFix> fix_;
     PageSettings settings_;
     uint64_t fixVersion_ = 0;
-    std::vector<LivePoint> points_;
+    std::deque<LivePoint> points_;  // grows a block at a time: a long recording never doubles its memory at once
     uint64_t recording_ = 1;
     size_t streams_ = 0;
     bool closing_ = false;
