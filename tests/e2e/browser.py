@@ -6,11 +6,10 @@ import math
 import socket
 import subprocess
 import threading
-import time
 import zlib
 import struct
 
-from harness import Picture, check
+from harness import Picture, wait_until
 
 R = 6378137.0
 WORLD_RESOLUTION = 2 * math.pi * R / 256  # metres per pixel at zoom 0 in Web Mercator
@@ -106,14 +105,7 @@ class Browser:
                                           "return e && !e.hidden ? e.textContent : null")
 
     def wait(self, condition, seconds, what):
-        deadline = time.time() + seconds
-        last = None
-        while time.time() < deadline:
-            last = condition()
-            if last:
-                return last
-            time.sleep(0.1)
-        check(False, f"{what} within {seconds} s (last seen: {self.status()})")
+        return wait_until(condition, seconds, what, seen=self.status, every=0.1)
 
     def screenshot(self, path=None) -> Picture:
         data = self.driver.get_screenshot_as_png()

@@ -28,6 +28,19 @@ def check_equal(actual, expected, what):
         raise Failure(f"{what}: expected {expected!r}, got {actual!r}")
 
 
+def wait_until(condition, seconds, what, seen=None, every=0.2):
+    """Polls `condition` (which returns a true value when met) until it holds; returns its value. On a
+    timeout, the failure tells what `seen()` returns then, if given."""
+    deadline = time.monotonic() + seconds
+    while time.monotonic() < deadline:
+        last = condition()
+        if last:
+            return last
+        time.sleep(every)
+    shown = f" (seen: {seen()!r})" if seen else ""
+    raise Failure(f"timed out after {seconds} s waiting for {what}{shown}")
+
+
 class Wine:
     """One Wine prefix and one X display for the whole run."""
 
@@ -195,17 +208,7 @@ class Wine:
         return result
 
     def wait_for(self, condition, seconds, what, seen=None):
-        """Polls `condition` (which returns a true value when met) until it holds; returns its value. On a
-        timeout, the failure tells what `seen()` returns then, if given."""
-        deadline = time.monotonic() + seconds
-        last = None
-        while time.monotonic() < deadline:
-            last = condition()
-            if last:
-                return last
-            time.sleep(0.2)
-        shown = f" (seen: {seen()!r})" if seen else ""
-        raise Failure(f"timed out after {seconds} s waiting for {what}{shown}")
+        return wait_until(condition, seconds, what, seen)
 
     def serial_port(self, number: int, announce=False) -> "SerialPair":
         """A virtual serial cable: COM`number` in this prefix at one end, the test at the other. Announced, it is
