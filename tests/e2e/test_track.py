@@ -37,8 +37,13 @@ def test_a_recording_is_saved_with_every_point_and_shown_live(wine, standin, ser
     time.sleep(1.5)
     check_equal(len(opened()), 20, "temporary file opened once per recorded point")
     path = wine.windows_path(temp).replace("\\", "\\\\")
-    check_equal(opened(), [f'control.OpenFile("{path}") -> ok {n} points' for n in range(1, 21)],
-                "each reload holds one more point")
+    # Each reload goes out after its point is written; Google Earth reads the file when the call reaches it,
+    # so on a loaded machine a late one may already hold the next point, never fewer than its own.
+    held = [int(m.group(1)) if (m := re.fullmatch(rf'control\.OpenFile\("{re.escape(path)}"\) -> ok (\d+) points', l))
+            else l for l in opened()]
+    check(all(isinstance(n, int) for n in held), f"every reload read the temporary file: {held}")
+    check(all(n >= k for k, n in enumerate(held, 1)) and held == sorted(held) and held[-1] == 20,
+          f"reload k holds at least k points, in order, the last all 20: {held}")
     check_equal(coordinates(temp.read_bytes()), [(a.encode(), b.encode()) for a, b in points],
                 "temporary file points")
 
