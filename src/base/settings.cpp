@@ -113,6 +113,27 @@ bool SaveConfigText(const std::string& path, std::string_view ansiText, FileStep
     return ReplaceFileWith(path, {ansiText}, steps);
 }
 
+ConfigSave SaveSettingsChanges(const std::string& path, const std::vector<ProfileChange>& changes,
+                               std::string_view shippedText, Utf8Config utf8, FileSteps& steps) {
+    std::string text;
+    if (!FileExists(path)) text = shippedText;
+    else if (std::optional<std::string> old = ReadWholeFile(path)) text = std::move(*old);
+    else return ConfigSave::unreadable;
+    constexpr std::string_view kMark = "\xEF\xBB\xBF";
+    bool inUtf8 = text.starts_with(kMark);
+    if (inUtf8) {
+        if (utf8 == Utf8Config::ask) return ConfigSave::asksForGbk;
+        // Edited as the ANSI text it reads as; only a file that goes there and back unchanged can be.
+        std::string body = text.substr(kMark.size());
+        text = Utf8ToAnsi(body);
+        if (AnsiToUtf8(text) != body) return ConfigSave::notGbk;
+    }
+    std::optional<std::string> edited = EditProfileText(text, changes);
+    if (!edited) return ConfigSave::refused;
+    if (inUtf8 && utf8 == Utf8Config::keepUtf8) *edited = std::string(kMark) + AnsiToUtf8(*edited);
+    return SaveConfigText(path, *edited, steps) ? ConfigSave::saved : ConfigSave::unwritable;
+}
+
 void LoadSettingsFrom(AppSettings& settings, std::string_view exeFolder, const std::string& configFile,
                       const ProfileReader& profile) {
     settings.AppPath = std::string(exeFolder);

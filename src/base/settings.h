@@ -1,6 +1,7 @@
 #pragma once
-// Settings from Config.ini beside the executable. The file is read-only to the
-// program: it is read at start-up and again when the user re-opens the receiver link.
+// Settings from Config.ini beside the executable. The file is read at start-up and
+// again when the user re-opens the receiver link, and written only when the user
+// presses OK in the settings dialog.
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -89,6 +90,27 @@ std::optional<std::string> SettingTextTrouble(std::string_view utf8);
 // `path`.bak, then the new one is put in its place in one step, each on the disk
 // before the next. False, with Config.ini as it was, when either cannot be written.
 bool SaveConfigText(const std::string& path, std::string_view ansiText, FileSteps& steps = SystemFileSteps());
+
+// How a Config.ini that a newer Notepad saved in UTF-8 (with its byte-order mark) is written back.
+enum class Utf8Config {
+    ask,       // not at all: the user is asked first
+    toGbk,     // in the ANSI code page, as the program and the shipped file have it
+    keepUtf8,  // still in UTF-8, with its mark
+};
+
+enum class ConfigSave {
+    saved,
+    unreadable,   // the file is there but cannot be read: it is not written over
+    unwritable,   // the folder or the file cannot be written: nothing changed
+    refused,      // a value cannot go into the file
+    asksForGbk,   // the file is UTF-8 and the user has not said how to write it
+    notGbk,       // the file holds characters the ANSI code page cannot, so it cannot be edited here
+};
+
+// Puts `changes` into the Config.ini at `path` as EditProfileText does, then saves it as SaveConfigText
+// does. A missing file is made from `shippedText` (the comments the program ships with).
+ConfigSave SaveSettingsChanges(const std::string& path, const std::vector<ProfileChange>& changes,
+                               std::string_view shippedText, Utf8Config utf8, FileSteps& steps = SystemFileSteps());
 
 // The same, with the settings read from another file than exeFolder's Config.ini.
 void LoadSettingsFrom(AppSettings& settings, std::string_view exeFolder, const std::string& configFile,

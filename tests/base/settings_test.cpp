@@ -358,5 +358,43 @@ TEST(SettingsWrite, ConfigIsReplacedWholeWithThePreviousKeptOrLeftAsItWas) {
     EXPECT_FALSE(FileExists(dir.File("Config.ini.bak")));
 }
 
+
+TEST(SettingsWrite, ChangesGoIntoTheFileAsItIsEncodedOrIntoTheShippedOneWhenThereIsNone) {
+    const std::vector<ProfileChange> changes = {{"GE", "EyeHigh", "3000"}, {"Track", "TrackTempFile", "D:\\\xB9\xEC.kml"}};
+    const std::string shipped = "; \xC9\xE8\xD6\xC3\r\n[GE]\r\nEyeHigh=5000\r\n";  // "设置" in GBK
+    const std::string edited = "; \xC9\xE8\xD6\xC3\r\n[GE]\r\nEyeHigh=3000\r\n\r\n[Track]\r\nTrackTempFile=D:\\\xB9\xEC.kml\r\n";
+    {
+        TempDir dir;  // none there: the shipped file with the changes
+        EXPECT_EQ(SaveSettingsChanges(dir.File("Config.ini"), changes, shipped, Utf8Config::ask), ConfigSave::saved);
+        EXPECT_EQ(ReadWholeFile(dir.File("Config.ini")), edited);
+    }
+    // A newer Notepad's UTF-8: the user is asked first; then GBK, or UTF-8 kept, the rest of the file unchanged.
+    const std::string utf8 = "\xEF\xBB\xBF" + AnsiToUtf8(shipped);
+    for (Utf8Config answer : {Utf8Config::ask, Utf8Config::toGbk, Utf8Config::keepUtf8}) {
+        TempDir dir;
+        dir.Write("Config.ini", utf8);
+        ConfigSave r = SaveSettingsChanges(dir.File("Config.ini"), changes, shipped, answer);
+        EXPECT_EQ(r, answer == Utf8Config::ask ? ConfigSave::asksForGbk : ConfigSave::saved);
+        EXPECT_EQ(ReadWholeFile(dir.File("Config.ini")), answer == Utf8Config::ask     ? utf8
+                                                         : answer == Utf8Config::toGbk ? edited
+                                                                                       : "\xEF\xBB\xBF" + AnsiToUtf8(edited));
+    }
+    {
+        TempDir dir;  // Korean in a UTF-8 file: GBK cannot hold it, so the file is not touched
+        const std::string korean = "\xEF\xBB\xBF; \xED\x95\x9C\r\n[GE]\r\nEyeHigh=5000\r\n";
+        dir.Write("Config.ini", korean);
+        EXPECT_EQ(SaveSettingsChanges(dir.File("Config.ini"), changes, shipped, Utf8Config::toGbk), ConfigSave::notGbk);
+        EXPECT_EQ(ReadWholeFile(dir.File("Config.ini")), korean);
+    }
+    {
+        TempDir dir;  // a value the file cannot hold
+        dir.Write("Config.ini", shipped);
+        EXPECT_EQ(SaveSettingsChanges(dir.File("Config.ini"), {{"GE", "EyeHigh", std::string(300, '1')}}, shipped,
+                                      Utf8Config::ask),
+                  ConfigSave::refused);
+        EXPECT_EQ(ReadWholeFile(dir.File("Config.ini")), shipped);
+    }
+}
+
 }  // namespace
 }  // namespace qv
