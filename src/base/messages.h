@@ -38,6 +38,33 @@ inline constexpr char kEarthNotRegistered[] = "已安装 Google Earth Pro，但�
 inline constexpr char kErrorTitle[] = "错误";
 inline constexpr char kNoticeTitle[] = "提示";
 
+// The settings dialog.
+inline constexpr char kSettingsTitle[] = "设置";
+inline constexpr char kAutoPort[] = "自动查找";
+inline constexpr char kPortAbsent[] = "（未连接）";
+inline constexpr char kOpenBrowserNever[] = "从不";
+inline constexpr char kOpenBrowserWithoutEarth[] = "不使用 Google Earth 时";
+inline constexpr char kOpenBrowserAlways[] = "总是";
+inline constexpr char kDatumWgs84[] = "WGS-84（OpenStreetMap、天地图）";
+inline constexpr char kDatumGcj02[] = "GCJ-02（高德等国内地图）";
+inline constexpr char kTileOwn[] = "自定义";
+inline constexpr char kFieldBadSetting[] = "不是可用的串口设置，例如 4800,n,8,1";
+inline constexpr char kFieldNoTalker[] = "请至少选一个";
+inline constexpr char kFieldBadEyeHigh[] = "请填 400 到 10000000 之间的整数";
+inline constexpr char kFieldBadPrecision[] = "请填 0 到 111000 之间的数";
+inline constexpr char kFieldBadTrackFile[] = "请填完整路径，例如 D:\\GPS\\当前轨迹.kml";
+inline constexpr char kFieldBadWebPort[] = "请填 1 到 65535 之间的整数";
+inline constexpr char kFieldBadTileUrl[] = "须以 http:// 或 https:// 开头，含 {z}、{x}、{y}";
+inline constexpr char kFieldTileKey[] = "请把“您的密钥”换成您申请的密钥";
+inline constexpr char kFieldNotGbk[] = "含有 GBK 编码不能保存的字符";
+inline constexpr char kFieldTooLong[] = "太长：最多 254 个字节（一个汉字占 2 个）";
+inline constexpr char kConfigUnwritable[] = "无法写入 {1}（文件夹可能是只读的，例如在 C:\\Program Files 中）。\n文件保持原样；这些设置只在本次运行中有效。";
+inline constexpr char kConfigUnreadable[] = "无法读取 {1}，为免覆盖其内容，没有写入。\n这些设置只在本次运行中有效。";
+inline constexpr char kConfigNotGbk[] = "{1} 中有 GBK 编码不能表示的字符，程序无法修改它。\n这些设置只在本次运行中有效。";
+inline constexpr char kConfigInUtf8[] = "Config.ini 是以 UTF-8 编码保存的（新版记事本会这样保存），程序能正确读取。\n是否把它转换为 GBK 编码后保存设置？选“否”则仍以 UTF-8 保存。";
+inline constexpr char kAddTalker[] = "是否读取 ${1} 开头的语句？";
+inline constexpr char kOfferSettings[] = "未找到 GPS 设备。是否打开“设置”，选择接收机所在的串口？\n选“否”则重新连接。";
+
 // Tooltips.
 inline constexpr char kTipNoReceiver[] = "修改Config.ini , 双击重新连接GPS设备";
 inline constexpr char kTipWeakSignal[] = "GPS 信号弱 , 双击“冷启动” GPS";
@@ -51,7 +78,7 @@ inline constexpr char kTipNorthUp[] = "上北下南";
 inline constexpr char kTip2D[] = "2D(平面)";
 inline constexpr char kTip3D[] = "3D(立体)";
 inline constexpr char kTipPicker[] = "获取窗口名称";
-inline constexpr char kTipTool[] = "地点管理";
+inline constexpr char kTipTool[] = "设置";
 inline constexpr char kTipZoomIn[] = "放大地图";
 inline constexpr char kTipZoomOut[] = "缩小地图";
 inline constexpr char kTipSpeed[] = "速度";

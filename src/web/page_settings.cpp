@@ -31,12 +31,16 @@ std::vector<std::string> ExpandHost(std::string_view host) {
     return hosts;
 }
 
-bool TileTemplate(std::string_view url) {
+}  // namespace
+
+bool IsTileTemplate(std::string_view url) {
     return !TileOrigins(url).empty() && url.find("{z}") != std::string_view::npos &&
            url.find("{x}") != std::string_view::npos &&
            (url.find("{y}") != std::string_view::npos || url.find("{-y}") != std::string_view::npos) &&
            url.find_first_of(" \t\r\n\"'<>\\") == std::string_view::npos;
 }
+
+namespace {
 
 std::string Upper(std::string_view s) {
     std::string out;
@@ -53,7 +57,7 @@ int WebPortFor(const AppSettings& settings) {
 
 PageSettings PageSettingsFor(const AppSettings& settings) {
     PageSettings page;
-    if (TileTemplate(settings.TileUrl)) {
+    if (IsTileTemplate(settings.TileUrl)) {
         page.tileUrl = settings.TileUrl;
         page.attribution = settings.TileAttribution;
     } else {

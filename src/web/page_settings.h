@@ -21,6 +21,9 @@ int WebPortFor(const AppSettings& settings);
 // A tile address that is not an http(s) XYZ template gives OpenStreetMap's, with its attribution.
 PageSettings PageSettingsFor(const AppSettings& settings);
 
+// True for an http(s) XYZ template the page can load tiles from ("{z}", "{x}", "{y}" or "{-y}", a plain host).
+bool IsTileTemplate(std::string_view tileUrl);
+
 // The origins a tile template loads from, space-separated, with its "{a-c}" or "{1-4}" subdomains
 // spelled out ("https://a.tile.example.org https://b.tile.example.org"); empty for a template that
 // is not an http(s) address with a plain host name.
