@@ -15,11 +15,25 @@ void ShowGPSState(int32_t state, StatePictures& pictures) {
 
 ReceiverLink::ReceiverLink(Services services) : s_(std::move(services)), search_(s_.finder, s_.clock) {}
 
-void ReceiverLink::Say(const std::string& text) { s_.status.Set(StatusSource::receiver, text); }
+void ReceiverLink::Say(const std::string& text) {
+    s_.status.Set(StatusSource::receiver, text);
+    hintShown_ = nothingFound_ = false;
+}
 
 void ReceiverLink::Quiet() {
     s_.status.Clear(StatusSource::receiver);
     foundTextUntil_ = 0;
+    hintShown_ = nothingFound_ = false;
+}
+
+void ReceiverLink::Reopen() {
+    s_.port.SetOpen(false);
+    OpenGPS();
+}
+
+std::optional<std::string> ReceiverLink::HintedTalker() const {
+    if (!hintShown_ || phase_ != Phase::open) return std::nullopt;
+    return foreignTalker_;
 }
 
 void ReceiverLink::OpenGPS() {
@@ -74,6 +88,7 @@ void ReceiverLink::StepOpening(uint64_t now) {
     s_.fix.GPSState = -1;
     ShowGPSState(s_.fix.GPSState, s_.panel);
     s_.status.Set(StatusSource::link, text::Fill(text::kNotFound, std::to_string(port)));
+    nothingFound_ = true;
     phase_ = Phase::closed;
 }
 
@@ -184,8 +199,10 @@ void ReceiverLink::OnTick() {
         if (!Drain(now)) return;
         if (now - lastByte_ >= kSilenceMs) return Lose(now, true);
         if (foreignSeen_ && now - foreignAt_ <= kTalkerHintMs && now - lastAccepted_ >= kTalkerHintMs &&
-            foundTextUntil_ == 0)
+            foundTextUntil_ == 0) {
             Say(text::Fill(text::kOtherTalker, foreignTalker_));
+            hintShown_ = true;
+        }
         return;
     }
     case Phase::searching:
@@ -225,6 +242,7 @@ void ReceiverLink::StepSearch(uint64_t now) {
         s_.fix.GPSState = -1;
         ShowGPSState(s_.fix.GPSState, s_.panel);
         Say(text::kNothingFound);
+        nothingFound_ = true;
         nextAttempt_ = now + kSearchAgainMs;
         return;
     }

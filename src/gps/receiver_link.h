@@ -71,6 +71,12 @@ public:
     // settings and opens the link; the grey one (1) re-reads them and opens
     // the link again (a receiver that says nothing, or another talker); the blue one does nothing.
     void OnStateImageDoubleClick(int index);
+    // Closes the link and opens it with the settings in force, without reading Config.ini.
+    void Reopen();
+    // The talker the panel's hint names while it shows ("GN"), or nothing.
+    std::optional<std::string> HintedTalker() const;
+    // True while the panel says no receiver was found (on the configured port, or by the search).
+    bool NothingFound() const { return nothingFound_; }
     // Called a few times a second: silence, the talker hint, the search and reconnection.
     void OnTick();
 
@@ -108,6 +114,8 @@ private:
     uint64_t foreignAt_ = 0;
     bool foreignSeen_ = false;
     uint64_t foundTextUntil_ = 0;
+    bool hintShown_ = false;
+    bool nothingFound_ = false;
     std::string received_;  // read between receiver ticks, for the next one
 };
 

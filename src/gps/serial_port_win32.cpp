@@ -1,5 +1,11 @@
 #include "gps/serial_port_win32.h"
 
+// clang-format off
+#include <initguid.h>
+#include <devguid.h>
+#include <setupapi.h>
+// clang-format on
+
 #include <algorithm>
 #include <atomic>
 #include <memory>
@@ -8,6 +14,8 @@
 #include <string>
 #include <thread>
 #include <utility>
+
+#include "base/text_codec.h"
 
 namespace qv {
 namespace {
@@ -242,6 +250,56 @@ bool Win32SerialPort::Adopt(std::unique_ptr<ProbePort>& probe, int32_t port, con
 }
 
 Win32PortFinder::Win32PortFinder() : opening_(std::make_shared<PortsOpening>()) {}
+
+namespace {
+
+struct DeviceList {
+    HDEVINFO set;
+    explicit DeviceList(HDEVINFO s) : set(s) {}
+    DeviceList(const DeviceList&) = delete;
+    DeviceList& operator=(const DeviceList&) = delete;
+    ~DeviceList() {
+        if (set != INVALID_HANDLE_VALUE) SetupDiDestroyDeviceInfoList(set);
+    }
+};
+
+struct RegistryKey {
+    HKEY key;
+    explicit RegistryKey(HKEY k) : key(k) {}
+    RegistryKey(const RegistryKey&) = delete;
+    RegistryKey& operator=(const RegistryKey&) = delete;
+    ~RegistryKey() {
+        if (key != INVALID_HANDLE_VALUE && key) RegCloseKey(key);
+    }
+};
+
+}  // namespace
+
+std::map<int32_t, std::string> PortDeviceNames() {
+    std::map<int32_t, std::string> names;
+    DeviceList devices(SetupDiGetClassDevsW(&GUID_DEVCLASS_PORTS, nullptr, nullptr, DIGCF_PRESENT));
+    if (devices.set == INVALID_HANDLE_VALUE) return names;
+    SP_DEVINFO_DATA device{};
+    device.cbSize = sizeof device;
+    for (DWORD i = 0; SetupDiEnumDeviceInfo(devices.set, i, &device); ++i) {
+        RegistryKey key(SetupDiOpenDevRegKey(devices.set, &device, DICS_FLAG_GLOBAL, 0, DIREG_DEV, KEY_READ));
+        if (key.key == INVALID_HANDLE_VALUE) continue;
+        wchar_t port[64] = L"";
+        DWORD size = sizeof port - sizeof(wchar_t), type = 0;
+        if (RegQueryValueExW(key.key, L"PortName", nullptr, &type, reinterpret_cast<BYTE*>(port), &size) !=
+                ERROR_SUCCESS ||
+            type != REG_SZ)
+            continue;
+        std::optional<int32_t> number = ComNumber(port);
+        wchar_t name[512] = L"";
+        if (!number || !SetupDiGetDeviceRegistryPropertyW(devices.set, &device, SPDRP_FRIENDLYNAME, nullptr,
+                                                          reinterpret_cast<BYTE*>(name), sizeof name - sizeof(wchar_t),
+                                                          nullptr))
+            continue;
+        names[*number] = WideToUtf8(name);
+    }
+    return names;
+}
 
 std::vector<int32_t> Win32PortFinder::ListPorts() {
     std::set<int32_t> ports;

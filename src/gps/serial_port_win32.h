@@ -1,5 +1,7 @@
 #pragma once
 #include <windows.h>
+#include <map>
+#include <string>
 
 #include "gps/port_search.h"
 #include "gps/serial_port.h"
@@ -42,6 +44,10 @@ private:
 // The COM ports of this machine, each opened on a thread of its own. A port
 // whose last open has not returned yet (a Bluetooth port that blocks) is not
 // opened again meanwhile, so a port that never answers costs one thread, not one a search.
+// The name Windows gives each present port's device, as Device Manager shows it
+// ("USB-SERIAL CH340 (COM3)"), by port number; ports it knows no name for are left out.
+std::map<int32_t, std::string> PortDeviceNames();
+
 class Win32PortFinder final : public PortFinder {
 public:
     Win32PortFinder();
