@@ -20,14 +20,18 @@
 #include "earth/earth_session.h"
 #include "earth/earth_win32.h"
 #include "earth/window_api_win32.h"
+#include "gps/nmea.h"
 #include "gps/receiver_link.h"
 #include "gps/serial_port_win32.h"
 #include "marker/marker_window_win32.h"
+#include "res/resource.h"
 #include "track/camera_view.h"
 #include "track/track_recorder.h"
 #include "ui/earth_track_map.h"
 #include "ui/main_window_win32.h"
 #include "ui/panel.h"
+#include "ui/settings_dialog_win32.h"
+#include "ui/settings_form.h"
 #include "ui/status_board.h"
 #include "ui/view_controls.h"
 #include "ui/window_picker.h"
@@ -51,6 +55,15 @@ std::string KnownFolder(REFKNOWNFOLDERID id) {
     if (SUCCEEDED(SHGetKnownFolderPath(id, 0, nullptr, &path)) && path) out = WideToUtf8(path) + "\\";
     CoTaskMemFree(path);
     return out;
+}
+
+// A resource of the program's own, as it was built in; empty when it is missing.
+std::string_view ResourceBytes(int id) {
+    HMODULE self = GetModuleHandleW(nullptr);
+    HRSRC found = FindResourceW(self, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(10));  // RT_RCDATA
+    HGLOBAL loaded = found ? LoadResource(self, found) : nullptr;
+    const void* bytes = loaded ? LockResource(loaded) : nullptr;
+    return bytes ? std::string_view(static_cast<const char*>(bytes), SizeofResource(self, found)) : std::string_view();
 }
 
 std::string ExecutableFolderOf(HMODULE module) {
@@ -114,8 +127,15 @@ public:
                  }),
           trackMap_(earth),
           track_(settings, trackMap_, p_.tracks, clock),
-          link_({settings, fix, port_, window_, status_, p_.pump, ports_, p_.steady, log, std::move(reloadSettings),
-                 [this] { LoadReceiverSettings(settings_, p_.profile); },
+          link_({settings, fix, port_, window_, status_, p_.pump, ports_, p_.steady, log,
+                 [this, reload = std::move(reloadSettings)] {
+                     runOnlyReceiverKeys_ = false;  // the user asked for Config.ini as it is
+                     reload();
+                 },
+                 [this] {
+                     // Keys the settings dialog could not write stay in force until the user re-reads the file.
+                     if (!runOnlyReceiverKeys_) LoadReceiverSettings(settings_, p_.profile);
+                 },
                  [this] { CapEyeHeight(earth_, settings_.EyeHigh); }}),
           session_(earth, *p_.earth, log, p_.steady,
                    {[this](std::string_view text) {
@@ -171,6 +191,25 @@ public:
         }
     }
     void OnStatePictureDoubleClick(int index) override {
+        // The panel's hints become fixes: another talker's sentences are read at a word, and a receiver not
+        // found is looked for in the settings.
+        // A user who has mended Config.ini already is not asked: the double click reads it as ever.
+        std::optional<std::string> talker = index == 1 ? link_.HintedTalker() : std::nullopt;
+        bool notFound = index == 0 && link_.NothingFound();
+        if (talker || notFound) {
+            AppSettings file = FileSettings();
+            if (talker && !ParseTalkers(file.GpsTalkers).Has(*talker)) {
+                if (!window_.Ask(text::Fill(text::kAddTalker, *talker), text::kNoticeTitle)) return;
+                AppSettings after = settings_;
+                after.GpsTalkers = after.GpsTalkers.empty() ? "GP," + *talker : after.GpsTalkers + "," + *talker;
+                ApplySettings(settings_, after);
+                return;
+            }
+            if (notFound && !ReceiverKeysDiffer(file, settings_) && window_.Ask(text::kOfferSettings, text::kNoticeTitle)) {
+                OnSettingsClick();
+                return;
+            }
+        }
         EarthBudget::Action action(p_.budget);
         link_.OnStateImageDoubleClick(index);
     }
@@ -207,6 +246,17 @@ public:
         webNoticeUntil_ = 0;
     }
     void OnReadoutClick() override { OpenMapPage(); }
+    void OnSettingsClick() override {
+        SettingsDialogInput input;
+        input.shown = settings_;
+        // The eye height as Config.ini has it: the zoom buttons change it for this run only.
+        input.shown.EyeHigh = FileSettings().EyeHigh;
+        input.ports = PortChoices(ports_.ListPorts(), PortDeviceNames(), settings_.GpsPort);
+        std::string local = KnownFolder(FOLDERID_LocalAppData);
+        input.proposedTrackFile = (local.empty() ? settings_.AppPath : local + "Quorvane\\") + "CurrentTrack.kml";
+        std::optional<AppSettings> after = ShowSettingsDialog(GetModuleHandleW(nullptr), window_.Window(), input);
+        if (after) ApplySettings(input.shown, *after);
+    }
     void OnClose() override {
         closing_ = true;
         // A recording in progress is kept, under the name it started with, and where it went is said.
@@ -260,6 +310,70 @@ private:
         webNoticeUntil_ = p_.steady.NowMs() + kMapPageNoticeMs;
         PublishView();
         if (settings_.WebOpenBrowser == 2 || (settings_.WebOpenBrowser == 1 && !earthInUse)) OpenMapPage();
+    }
+
+    // What the user changed from `shown` is written into Config.ini, then put in force as a re-read would,
+    // the receiver link opened again only when its keys changed. A file that cannot be written is said, and
+    // the settings still hold for this run.
+    void ApplySettings(const AppSettings& shown, AppSettings after) {
+        std::vector<ProfileChange> changes = ChangedSettings(shown, after);
+        bool written = changes.empty() || WriteConfig(changes);
+        bool receiver = ReceiverKeysDiffer(settings_, after);
+        if (after.EyeHigh == shown.EyeHigh) after.EyeHigh = settings_.EyeHigh;  // this run's zoom stays
+        if (!after.TrackTempFile.empty()) MakeFolderOf(after.TrackTempFile);
+        settings_ = after;
+        if (receiver) runOnlyReceiverKeys_ = !written;
+        if (receiver) {
+            EarthBudget::Action action(p_.budget);
+            link_.Reopen();
+        }
+        PublishView();
+    }
+
+    AppSettings FileSettings() const {
+        AppSettings file;
+        LoadSettingsFrom(file, settings_.AppPath, settings_.ConfigFile, p_.profile);
+        return file;
+    }
+
+    bool WriteConfig(const std::vector<ProfileChange>& changes) {
+        const std::string& path = settings_.ConfigFile;
+        std::string_view shipped = ResourceBytes(IDR_CONFIG_SHIPPED);
+        ConfigSave r = SaveSettingsChanges(path, changes, shipped, utf8Config_);
+        if (r == ConfigSave::asksForGbk) {
+            // Asked once a run: the answer holds for every later save.
+            utf8Config_ = window_.Ask(text::kConfigInUtf8, text::kNoticeTitle) ? Utf8Config::toGbk : Utf8Config::keepUtf8;
+            r = SaveSettingsChanges(path, changes, shipped, utf8Config_);
+        }
+        std::string names;
+        for (const ProfileChange& c : changes) names += (names.empty() ? "" : ",") + c.key;
+        switch (r) {
+        case ConfigSave::saved:
+            log_.LogLine("      - Config.ini Saved : " + names);
+            return true;
+        case ConfigSave::unreadable:
+            window_.Notice(text::Fill(text::kConfigUnreadable, path), text::kErrorTitle);
+            break;
+        case ConfigSave::notGbk:
+            window_.Notice(text::Fill(text::kConfigNotGbk, path), text::kErrorTitle);
+            break;
+        case ConfigSave::unwritable:
+        case ConfigSave::refused:
+        case ConfigSave::asksForGbk:
+            window_.Notice(text::Fill(text::kConfigUnwritable, path), text::kErrorTitle);
+            break;
+        }
+        log_.LogLine("      - Config.ini Not Saved : " + names);
+        return false;
+    }
+
+    // The folder a file is to go in, made with its parents; a path of the user's that cannot be made is
+    // left to the track's own reporting.
+    static void MakeFolderOf(const std::string& file) {
+        size_t slash = file.find_last_of("\\/");
+        if (slash == std::string::npos || slash == 0) return;
+        std::wstring folder = Utf8ToWide(file.substr(0, slash));
+        SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
     }
 
     void OpenMapPage() {
@@ -341,6 +455,8 @@ private:
     uint64_t fixSeq_ = 0;
     bool lastValid_ = false;
     bool closing_ = false;
+    bool runOnlyReceiverKeys_ = false;           // the dialog's receiver keys could not be written
+    Utf8Config utf8Config_ = Utf8Config::ask;    // how a UTF-8 Config.ini is written back, once asked
     std::vector<std::string> savedWhileClosing_;
 };
 

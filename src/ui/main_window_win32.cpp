@@ -131,6 +131,11 @@ void MainWindow::Notice(const std::string& text, const std::string& title) {
     MessageBoxW(hwnd_, Utf8ToWide(text).c_str(), Utf8ToWide(title).c_str(), MB_OK | MB_ICONWARNING);
 }
 
+bool MainWindow::Ask(const std::string& text, const std::string& title) {
+    return MessageBoxW(hwnd_, Utf8ToWide(text).c_str(), Utf8ToWide(title).c_str(), MB_YESNO | MB_ICONQUESTION) ==
+           IDYES;
+}
+
 double MainWindow::ScreenWidthTwips() { return GetSystemMetrics(SM_CXSCREEN) * twips_.x; }
 double MainWindow::WidthTwips() { return kWidthTwips; }
 
@@ -415,7 +420,7 @@ void MainWindow::OnCreate() {
     CreatePictureButton(kFollow, BS_AUTOCHECKBOX | BS_PUSHLIKE | WS_GROUP, 2355, 15, DrawCarPicture(), text::kTipUnlockMap);
     SendMessageW(buttons_[kFollow], BM_SETCHECK, BST_CHECKED, 0);
     CreatePictureButton(kPicker, BS_PUSHBUTTON, 2730, 15, DrawCrossHairPicture(), text::kTipPicker);
-    CreatePictureButton(kTool, BS_PUSHBUTTON, 2730, 375, DrawSpannerPicture(), text::kTipTool);  // does nothing yet
+    CreatePictureButton(kTool, BS_PUSHBUTTON, 2730, 375, DrawSpannerPicture(), text::kTipTool);
     CreatePictureButton(kZoomIn, BS_PUSHBUTTON, 3120, 15, DrawZoomPicture(true), text::kTipZoomIn);
     CreatePictureButton(kZoomOut, BS_PUSHBUTTON, 3105, 375, DrawZoomPicture(false), text::kTipZoomOut);
 
@@ -452,6 +457,8 @@ void MainWindow::OnCommand(int id, int code) {
         actions_.On3DClick(SendMessageW(buttons_[kTilted], BM_GETCHECK, 0, 0) == BST_CHECKED);
     } else if ((id == kHeadingUp || id == kNorthUp) && code == BN_CLICKED) {
         actions_.OnNorthClick(SendMessageW(buttons_[kNorthUp], BM_GETCHECK, 0, 0) == BST_CHECKED);
+    } else if (id == kTool && code == BN_CLICKED) {
+        actions_.OnSettingsClick();
     } else if (id == kAbout && code == STN_DBLCLK) {
         ShowAboutBox(instance_, hwnd_);
     } else if (id >= kGpsImage0 && id <= kGpsImage2 && code == STN_DBLCLK) {

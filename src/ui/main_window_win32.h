@@ -31,6 +31,9 @@ public:
     bool Open(uint32_t quickTickMs);
     // A warning box owned by the panel.
     void Notice(const std::string& text, const std::string& title);
+    // A question box owned by the panel; true for Yes.
+    bool Ask(const std::string& text, const std::string& title);
+    HWND Window() const { return hwnd_; }
     void ParkFocus();
 
     // PanelWindow

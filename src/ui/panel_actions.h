@@ -26,6 +26,8 @@ public:
     virtual void OnPickerMove(double x, double y) = 0;  // client pixels
     virtual void OnPickerRelease() = 0;
     virtual void OnAnyClick() = 0;
+    // The spanner: the settings dialog.
+    virtual void OnSettingsClick() = 0;
     // A click on the readouts (speed, position, precision, height, time) or the status line over them.
     virtual void OnReadoutClick() = 0;
     // The close sequence, before the window goes; never refused.

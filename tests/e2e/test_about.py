@@ -28,16 +28,3 @@ def test_the_logo_opens_the_about_box_modal_and_ok_closes_it(wine):
             kill(process)
         wine.stop_standin()
 
-
-def test_the_tool_window_is_carried_with_its_layout(wine):
-    rc, out = wine.driver("toolwindow")
-    check_equal(rc, 0, "the tool dialog could be built")
-    lines = out.splitlines()
-    check_equal(lines[0], "TimeZone (时区):", "title")
-    check_equal(lines[1], "dialog 7605 2160 visible=0 minimize=0 maximize=0", "client size in twips, never shown")
-    check_equal(lines[2:], [
-        "Button\tOK\t6240 1680 1215 375 weight=700",
-        "Static\tGPS Port (GPS设备串口号):\t480 240 2775 255 weight=700",
-        "Static\tTimeZone (时区):\t480 600 2055 255 weight=700",
-        "Static\tTrack Temp File (轨迹临时文件):\t480 960 3015 255 weight=700",
-    ], "controls, in tab order, positions in twips, bold")

@@ -14,7 +14,11 @@
 //   qvdriver hold TITLE ID MS              presses the left button on the child with that id for MS milliseconds
 //   qvdriver rect HWND                     the window's screen rectangle: left top right bottom
 //   qvdriver layered CLASS                 colour key, alpha and flags of the first window of class CLASS
-//   qvdriver toolwindow                    builds the program's inert tool dialog here and prints its layout in twips
+//   qvdriver post TITLE ID                 posts the button's click to its window, which hears it later
+//   qvdriver settext TITLE ID TEXT         sets the text of the edit or list with that id, as if typed
+//   qvdriver select TITLE ID TEXT          picks the item TEXT in the list with that id
+//   qvdriver items TITLE ID                the list's items, the chosen one marked "*"
+//   qvdriver enabled TITLE ID              prints 1 when the control with that id takes input, else 0
 //   qvdriver watch CLASS SECONDS           pings the first window of class CLASS every 50 ms; prints the pings, the
 //                                          slowest answer in ms and the message boxes of its process seen meanwhile
 //   qvdriver memory CLASS                  working set and peak working set of the process owning that window, in KB
@@ -27,7 +31,6 @@
 #include <vector>
 
 #include "base/text_codec.h"
-#include "ui/tool_window_win32.h"
 
 namespace {
 
@@ -265,31 +268,68 @@ int Layered(const std::wstring& cls) {
     return 0;
 }
 
-int ToolWindow() {
-    HWND dialog = qv::CreateToolWindow(GetModuleHandleW(nullptr));
-    if (!dialog) return 1;
-    HDC dc = GetDC(nullptr);
-    double tx = 1440.0 / GetDeviceCaps(dc, LOGPIXELSX), ty = 1440.0 / GetDeviceCaps(dc, LOGPIXELSY);
-    ReleaseDC(nullptr, dc);
-    RECT client{};
-    GetClientRect(dialog, &client);
-    LONG style = GetWindowLongW(dialog, GWL_STYLE);
-    char b[160];
-    std::snprintf(b, sizeof b, "dialog %.0f %.0f visible=%d minimize=%d maximize=%d\n", client.right * tx,
-                  client.bottom * ty, IsWindowVisible(dialog) ? 1 : 0, (style & WS_MINIMIZEBOX) ? 1 : 0,
-                  (style & WS_MAXIMIZEBOX) ? 1 : 0);
-    Print(qv::WideToUtf8(TextOf(dialog)) + "\n" + b);
-    for (HWND c = GetWindow(dialog, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
-        RECT r{};
-        GetWindowRect(c, &r);
-        MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
-        LOGFONTW font{};
-        GetObjectW(reinterpret_cast<HFONT>(SendMessageW(c, WM_GETFONT, 0, 0)), sizeof font, &font);
-        std::snprintf(b, sizeof b, "\t%.0f %.0f %.0f %.0f weight=%ld\n", r.left * tx, r.top * ty,
-                      (r.right - r.left) * tx, (r.bottom - r.top) * ty, font.lfWeight);
-        Print(qv::WideToUtf8(ClassOf(c)) + "\t" + qv::WideToUtf8(TextOf(c)) + b);
+HWND ShownChild(const std::wstring& title, int id) {
+    std::vector<HWND> found = Titled(title);
+    HWND shown = Shown(found);
+    for (HWND w : shown ? std::vector<HWND>{shown} : found)
+        if (HWND c = GetDlgItem(w, id)) return c;
+    return nullptr;
+}
+
+// A click the program hears later, as a real one: a button that opens a modal window does not hold the driver.
+int Post(const std::wstring& title, int id) {
+    HWND c = ShownChild(title, id);
+    if (!c) return 1;
+    PostMessageW(GetParent(c), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(c));
+    return 0;
+}
+
+// Types TEXT into the edit (or the list's edit) with that id: it tells its dialog, as typing does.
+int SetText(const std::wstring& title, int id, const std::wstring& text) {
+    HWND c = ShownChild(title, id);
+    if (!c) return 1;
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutW(c, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_ABORTIFHUNG, 5000, &ignored);
+    if (ClassOf(c) == L"ComboBox")  // a list's edit does not tell by itself
+        SendMessageTimeoutW(GetParent(c), WM_COMMAND, MAKEWPARAM(id, CBN_EDITCHANGE), reinterpret_cast<LPARAM>(c),
+                            SMTO_ABORTIFHUNG, 5000, &ignored);
+    return 0;
+}
+
+// Picks the item whose text is TEXT from the list with that id, as a user does.
+int Select(const std::wstring& title, int id, const std::wstring& text) {
+    HWND c = ShownChild(title, id);
+    if (!c) return 1;
+    DWORD_PTR at = 0, ignored = 0;
+    SendMessageTimeoutW(c, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(text.c_str()),
+                        SMTO_ABORTIFHUNG, 5000, &at);
+    if (static_cast<LRESULT>(at) == CB_ERR) return 2;
+    SendMessageTimeoutW(c, CB_SETCURSEL, at, 0, SMTO_ABORTIFHUNG, 5000, &ignored);
+    SendMessageTimeoutW(GetParent(c), WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(c),
+                        SMTO_ABORTIFHUNG, 5000, &ignored);
+    return 0;
+}
+
+// The items of the list with that id, one a line, the chosen one marked with "*".
+int Items(const std::wstring& title, int id) {
+    HWND c = ShownChild(title, id);
+    if (!c) return 1;
+    DWORD_PTR n = 0, chosen = 0;
+    SendMessageTimeoutW(c, CB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, 5000, &n);
+    SendMessageTimeoutW(c, CB_GETCURSEL, 0, 0, SMTO_ABORTIFHUNG, 5000, &chosen);
+    for (DWORD_PTR i = 0; i < n; ++i) {
+        wchar_t item[512] = L"";
+        DWORD_PTR ignored = 0;
+        SendMessageTimeoutW(c, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(item), SMTO_ABORTIFHUNG, 5000, &ignored);
+        Print((i == chosen ? "*" : "") + qv::WideToUtf8(item) + "\n");
     }
-    DestroyWindow(dialog);
+    return 0;
+}
+
+int Enabled(const std::wstring& title, int id) {
+    HWND c = ShownChild(title, id);
+    if (!c) return 1;
+    Print(IsWindowEnabled(c) ? "1\n" : "0\n");
     return 0;
 }
 
@@ -404,7 +444,11 @@ int wmain(int argc, wchar_t** argv) {
     if (a.size() == 4 && a[0] == L"hold") return Hold(a[1], _wtoi(a[2].c_str()), _wtoi(a[3].c_str()));
     if (a.size() == 2 && a[0] == L"rect") return Rect(a[1]);
     if (a.size() == 2 && a[0] == L"layered") return Layered(a[1]);
-    if (a.size() == 1 && a[0] == L"toolwindow") return ToolWindow();
+    if (a.size() == 3 && a[0] == L"post") return Post(a[1], _wtoi(a[2].c_str()));
+    if (a.size() == 4 && a[0] == L"settext") return SetText(a[1], _wtoi(a[2].c_str()), a[3]);
+    if (a.size() == 4 && a[0] == L"select") return Select(a[1], _wtoi(a[2].c_str()), a[3]);
+    if (a.size() == 3 && a[0] == L"items") return Items(a[1], _wtoi(a[2].c_str()));
+    if (a.size() == 3 && a[0] == L"enabled") return Enabled(a[1], _wtoi(a[2].c_str()));
     if (a.size() == 3 && a[0] == L"watch") return Watch(a[1], _wtof(a[2].c_str()));
     if (a.size() == 2 && a[0] == L"memory") return Memory(a[1]);
     if (a.size() == 4 && a[0] == L"shown") return Shown(a[1], _wtoi(a[2].c_str()), _wtof(a[3].c_str()));
