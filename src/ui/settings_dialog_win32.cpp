@@ -150,7 +150,10 @@ private:
         const RECT& work = monitor.rcWork;
         int w = self.right - self.left, h = self.bottom - self.top;
         int x = (owner.left + owner.right - w) / 2, y = (owner.top + owner.bottom - h) / 2;
-        // The panel lies along the screen's edge: the dialog stays whole on the screen.
+        // The panel is a strip on top of everything at the screen's edge: the dialog goes just beside it
+        // (below it, or above one at the bottom), never under it, and stays whole on the screen.
+        if (y < owner.bottom && y + h > owner.top)
+            y = owner.bottom + h <= work.bottom ? owner.bottom : std::max<int>(work.top, owner.top - h);
         x = std::max<int>(work.left, std::min<int>(x, work.right - w));
         y = std::max<int>(work.top, std::min<int>(y, work.bottom - h));
         SetWindowPos(hwnd_, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);

@@ -1,6 +1,5 @@
 """The spanner's settings dialog on the real program: what OK writes into Config.ini (and only that), Esc, a
 missing or UTF-8 file, a read-only folder, the talker hint's one-click fix, and the dialog at 96 and 144 dpi."""
-import shutil
 import subprocess
 import time
 
@@ -242,6 +241,10 @@ def test_the_dialog_at_96_and_144_dpi(wine):
             sizes[dpi] = (right - left, bottom - top)
             check(left >= 0 and top >= 0 and right <= picture.width and bottom <= picture.height,
                   f"{dpi} dpi: the dialog whole on the screen: {(left, top, right, bottom)}")
+            panel = wine.window_info("QuorvanePanel")
+            check(top >= panel["top"] + panel["height"] and
+                  abs((left + right) / 2 - (panel["left"] + panel["width"] / 2)) <= 1,
+                  f"{dpi} dpi: centred under the panel, which stays on top: {(left, top, right, bottom)} {panel}")
             children = {}
             for line in wine.driver("layout", TITLE)[1].splitlines():
                 v = [int(x) for x in line.split()]
@@ -252,6 +255,9 @@ def test_the_dialog_at_96_and_144_dpi(wine):
             l, t, r, b = children[PORT]
             ink = picture.count((0, 0, 0), left, t, l, b + (b - t) * 2)
             check(ink > 20, f"{dpi} dpi: the labels beside the port list are drawn ({ink} black pixels)")
+            subprocess.run(["convert", str(ROOT / "build" / f"settings-{dpi}dpi.png"), "-crop",
+                            f"{right - left}x{bottom - top}+{left}+{top}", "+repage",
+                            str(ROOT / "build" / f"settings-dialog-{dpi}dpi.png")], check=True, timeout=60)
             kill(process)
             process = None
         ratio = [sizes[144][i] / sizes[96][i] for i in (0, 1)]
@@ -263,5 +269,4 @@ def test_the_dialog_at_96_and_144_dpi(wine):
         if process:
             kill(process)
         wine.stop_standin()
-    shutil.copy(ROOT / "build" / "settings-96dpi.png", ROOT / "build" / "settings-dialog.png")
 

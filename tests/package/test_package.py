@@ -16,12 +16,12 @@ EXPECTED = ["Quorvane/", "Quorvane/Quorvane.exe", "Quorvane/Config.ini", "Quorva
 
 
 def message_parts():
-    """The fixed pieces of every text in the program's one table of texts (around its {1} and {2})."""
+    """The fixed pieces of every text in the program's one table of texts (around its {1}, {2} and line breaks)."""
     text = (ROOT / "src" / "base" / "messages.h").read_text("utf-8")
     parts = []
     for name, literal in re.findall(r'inline constexpr char (k\w+)\[\] = ("(?:[^"\\]|\\.)*");', text):
         value = literal[1:-1].replace('\\"', '"').replace("\\\\", "\\")
-        parts += [(name, p) for p in re.split(r"\{[12]\}", value) if p.strip()]
+        parts += [(name, p) for p in re.split(r"\{[12]\}|\\n", value) if p.strip()]  # a box's lines one by one
     return parts
 
 
