@@ -7,7 +7,7 @@ from harness import (BLUE, GREY, RED, ROOT, SmallDisk, check, check_equal, kill,
                      start_quorvane, state_text)
 from nmea_model import sentence
 
-SPANNER = 148
+SPANNER, ZOOM_IN = 148, 141
 TITLE = "设置"
 OK = 1
 PORT, SPEED, TALKER_GN, EYE_HIGH, EYE_HIGH_WHY, TIME_ZONE = 1001, 1002, 1011, 1030, 1031, 1032
@@ -37,6 +37,10 @@ def press_in_box(wine, title, button):
     return texts
 
 
+def choose(wine, list_id, item):
+    check_equal(wine.driver("select", TITLE, str(list_id), item)[0], 0, f"{item} in list {list_id}")
+
+
 def edited(original: bytes, *pairs):
     """`original` with each (old line, new line) replaced once."""
     out = original
@@ -56,14 +60,16 @@ def test_ok_writes_only_what_changed_and_the_receiver_follows_on_the_new_port(wi
     process = None
     try:
         folder, process = start_quorvane(wine, "settings_ok", SHIPPED)
+        wine.driver("hold", "Quorvane", str(ZOOM_IN), "400")  # this run's eye height is no longer the file's
         open_dialog(wine)
+        check_equal(wine.controls(TITLE)[EYE_HIGH][2], "5000", "the eye height as Config.ini has it")
         ports = wine.driver("items", TITLE, str(PORT))[1].splitlines()
         check_equal(ports[0], "*自动查找", "the search first, and chosen as Config.ini has Port=0")
         check("COM61" in ports, f"the port present is listed: {ports}")
         check_equal(wine.driver("items", TITLE, str(TIME_ZONE))[1].splitlines()[0], "*北京时间 +8",
                     "Beijing first, and chosen")
 
-        wine.driver("select", TITLE, str(PORT), "COM61")
+        choose(wine, PORT, "COM61")
         wine.driver("click", TITLE, str(TALKER_GN))
         # A wrong value says why beside its field and holds OK back.
         wine.driver("settext", TITLE, str(EYE_HIGH), "3千")
@@ -110,7 +116,7 @@ def test_esc_changes_nothing_and_a_missing_or_utf8_file_is_written_as_the_user_a
 
         # OK without a file: it is made from the shipped one, comments and all.
         open_dialog(wine)
-        wine.driver("select", TITLE, str(TIME_ZONE), "东京 +9")
+        choose(wine, TIME_ZONE, "东京 +9")
         wine.driver("click", TITLE, str(OK))
         wine.wait_for(lambda: (folder / "Config.ini").exists(), 10, "Config.ini made")
         made = edited(SHIPPED, (b"\r\nTimeZone=8\r\n", b"\r\nTimeZone=9\r\n"))
@@ -144,7 +150,7 @@ def test_esc_changes_nothing_and_a_missing_or_utf8_file_is_written_as_the_user_a
 
 def test_a_read_only_folder_says_so_keeps_the_file_and_the_run_takes_the_settings(wine):
     wine.install_standin()
-    serial = wine.serial_port(62)
+    serial, other = wine.serial_port(62), wine.serial_port(65, announce=True)
     folder = wine.app_path("settings_read_only")
     config = b"[GPS]\r\nPort=62\r\nSetting=4800,n,8,1\r\nTimeZone=8\r\n"
     process = None
@@ -155,19 +161,23 @@ def test_a_read_only_folder_says_so_keeps_the_file_and_the_run_takes_the_setting
             open_the_link(wine)
             disk.read_only(True)
             open_dialog(wine)
-            wine.driver("select", TITLE, str(TIME_ZONE), "东京 +9")
+            choose(wine, TIME_ZONE, "东京 +9")
+            choose(wine, PORT, "COM65")
             wine.driver("click", TITLE, str(OK))
             texts = press_in_box(wine, "错误", "确定")
             check(any("无法写入" in t and "Config.ini" in t for t in texts), f"the box says so: {texts}")
             check_equal((folder / "Config.ini").read_bytes(), config, "the file as it was")
             check(not (folder / "Config.ini.bak").exists(), "nothing else written")
-            serial.send(rmc("GP", 7))
+            # The run takes them all the same: the link on the new port, the time in the new zone.
+            wine.wait_for(lambda: shown_picture(wine) == GREY, 10, "the link open again")
+            other.send(rmc("GP", 7))
             wine.wait_for(lambda: wine.controls()[125][2] == "13:00:07", 10, "the fix in Tokyo's time",
                           lambda: wine.controls()[125][2])
         finally:
             if process:
                 kill(process)
             serial.close()
+            other.close()
             wine.stop_standin()
 
 
