@@ -54,6 +54,14 @@ def rmc(talker, i):
     return sentence(f"{talker}RMC,0400{i:02d},A,2230.{i:04d},N,11403.0000,E,30.0,45.0,081226,,")
 
 
+def followed(wine, serial, talker):
+    """The link reads `talker`'s fixes: three sent, and the satellite turns blue."""
+    for i in range(3):
+        serial.send(rmc(talker, i))
+        time.sleep(0.4)
+    wine.wait_for(lambda: shown_picture(wine) == BLUE, 10, f"${talker} fixes followed")
+
+
 def test_ok_writes_only_what_changed_and_the_receiver_follows_on_the_new_port(wine):
     wine.install_standin()
     serial = wine.serial_port(61, announce=True)
@@ -90,10 +98,7 @@ def test_ok_writes_only_what_changed_and_the_receiver_follows_on_the_new_port(wi
 
         # The link opened on the new port by itself, and reads the talker just added.
         wine.wait_for(lambda: shown_picture(wine) == GREY, 10, "the link open on COM61")
-        for i in range(3):
-            serial.send(rmc("GN", i))
-            time.sleep(0.4)
-        wine.wait_for(lambda: shown_picture(wine) == BLUE, 10, "$GN fixes followed")
+        followed(wine, serial, "GN")
     finally:
         if process:
             kill(process)
@@ -202,10 +207,7 @@ def test_the_talker_hint_is_fixed_with_one_click(wine):
         wine.wait_for(lambda: b"Talkers=GP,GN\r\n" in (folder / "Config.ini").read_bytes(), 10, "Talkers written")
         check_equal((folder / "Config.ini").read_bytes(), config.replace(b"Talkers=GP", b"Talkers=GP,GN"),
                     "only that line changed")
-        for i in range(3):
-            serial.send(rmc("GN", i))
-            time.sleep(0.4)
-        wine.wait_for(lambda: shown_picture(wine) == BLUE, 10, "$GN fixes followed after the link reopened")
+        followed(wine, serial, "GN")
     finally:
         if process:
             kill(process)
