@@ -3,8 +3,9 @@
 stand-in Earth and a simulated receiver replaying tools/drive.nmea in real
 time, recording the track, and its map page open in a browser. On your
 display if there is one (until you close the panel; the page opens in your
-default browser); else headless for a minute, with screenshots of the panel
-and of the page (in headless Chromium, on generated tiles) in out/."""
+default browser); else headless for a minute, with screenshots of the panel,
+of the page (in headless Chromium, on generated tiles) and of the settings
+dialog in out/."""
 import os
 import subprocess
 import sys
@@ -17,7 +18,7 @@ sys.path.insert(0, str(ROOT / "tests" / "e2e"))
 from browser import Browser, TileServer  # noqa: E402
 from harness import Wine, kill  # noqa: E402
 
-RED, TRACK = 110, 130
+RED, TRACK, SPANNER = 110, 130, 148
 
 
 def main():
@@ -77,6 +78,14 @@ def main():
             stop.set()
             wine.driver("click", "Quorvane", str(TRACK))  # stop recording: the track is saved
             time.sleep(1)
+            # The spanner's settings dialog, looked at and left with Esc: Config.ini stays as it is.
+            wine.driver("post", "Quorvane", str(SPANNER))
+            if wine.driver("wait", "设置", "10")[0] == 0:
+                time.sleep(0.5)
+                wine.screenshot(out / "run-settings.png")
+                print("run: screenshot out/run-settings.png (the settings dialog)", flush=True)
+                subprocess.run(["xdotool", "key", "Escape"], env=wine.env, timeout=30)
+                time.sleep(0.5)
         else:
             process.wait()
         for track in folder.glob("Track_*.kml"):

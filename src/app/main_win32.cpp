@@ -251,7 +251,10 @@ public:
         input.shown = settings_;
         // The eye height as Config.ini has it: the zoom buttons change it for this run only.
         input.shown.EyeHigh = FileSettings().EyeHigh;
-        input.ports = PortChoices(ports_.ListPorts(), PortDeviceNames(), settings_.GpsPort);
+        std::vector<int32_t> present = ports_.ListPorts();
+        if (link_.phase() == ReceiverLink::Phase::open && settings_.GpsPort != 0)
+            present.push_back(settings_.GpsPort);  // the port being read is there, listed or not
+        input.ports = PortChoices(present, PortDeviceNames(), settings_.GpsPort);
         std::string local = KnownFolder(FOLDERID_LocalAppData);
         input.proposedTrackFile = (local.empty() ? settings_.AppPath : local + "Quorvane\\") + "CurrentTrack.kml";
         std::optional<AppSettings> after = ShowSettingsDialog(GetModuleHandleW(nullptr), window_.Window(), input);

@@ -120,10 +120,9 @@ std::vector<PortChoice> PortChoices(const std::vector<int32_t>& present,
                                     const std::map<int32_t, std::string>& deviceNames, int32_t configured) {
     std::vector<PortChoice> out{{0, text::kAutoPort}};
     std::vector<int32_t> ports = present;
-    if (configured != 0 && std::find(ports.begin(), ports.end(), configured) == ports.end()) {
-        ports.push_back(configured);
-        std::sort(ports.begin(), ports.end());
-    }
+    if (configured != 0) ports.push_back(configured);
+    std::sort(ports.begin(), ports.end());
+    ports.erase(std::unique(ports.begin(), ports.end()), ports.end());
     for (int32_t port : ports) {
         std::string com = "COM" + std::to_string(port);
         auto named = deviceNames.find(port);

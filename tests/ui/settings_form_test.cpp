@@ -105,7 +105,7 @@ TEST(SettingsForm, AWrongValueIsRefusedWithItsReasonAndTheRestStillRead) {
 }
 
 TEST(SettingsForm, ChoicesNameWhatTheUserKnows) {
-    std::vector<PortChoice> ports = PortChoices({3, 4, 12}, {{3, "USB-SERIAL CH340 (COM3)"}, {4, "Bluetooth Link"}}, 9);
+    std::vector<PortChoice> ports = PortChoices({12, 3, 4, 3}, {{3, "USB-SERIAL CH340 (COM3)"}, {4, "Bluetooth Link"}}, 9);
     std::vector<std::string> labels;
     for (const PortChoice& p : ports) labels.push_back(p.label);
     EXPECT_EQ(labels, (std::vector<std::string>{"自动查找", "USB-SERIAL CH340 (COM3)", "Bluetooth Link (COM4)",
