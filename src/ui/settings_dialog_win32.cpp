@@ -1,5 +1,6 @@
 #include "ui/settings_dialog_win32.h"
 
+#include <algorithm>
 #include <map>
 
 #include "base/messages.h"
