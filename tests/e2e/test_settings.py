@@ -1,16 +1,19 @@
 """The spanner's settings dialog on the real program: what OK writes into Config.ini (and only that), Esc, a
-missing or UTF-8 file, a read-only folder, the talker hint's one-click fix, and the dialog at 96 and 144 dpi."""
+missing or UTF-8 file, the live track and the map presets, a read-only folder, the one-click fixes of the
+panel's hints, and the dialog at 96 and 144 dpi."""
+import shutil
 import subprocess
 import time
 
-from harness import (BLUE, GREY, RED, ROOT, SmallDisk, check, check_equal, kill, open_the_link, shown_picture,
-                     start_quorvane, state_text)
+from harness import (BLUE, GREY, RED, ROOT, SmallDisk, check, check_equal, kill, local_app_data, open_the_link,
+                     shown_picture, start_quorvane, state_text)
 from nmea_model import sentence
 
 SPANNER, ZOOM_IN = 148, 141
 TITLE = "设置"
 OK = 1
 PORT, SPEED, TALKER_GN, EYE_HIGH, EYE_HIGH_WHY, TIME_ZONE = 1001, 1002, 1011, 1030, 1031, 1032
+LIVE_TRACK, TRACK_FILE, TILE_PRESET, TILE_URL_WHY = 1042, 1043, 1064, 1066
 SHIPPED = (ROOT / "res" / "Config.ini").read_bytes()
 
 
@@ -147,6 +150,34 @@ def test_esc_changes_nothing_and_a_missing_or_utf8_file_is_written_as_the_user_a
         check_equal((folder / "Config.ini").read_bytes(), edited(made, (b"EyeHigh=5000", b"EyeHigh=7000")),
                     "asked once a run: the answer holds")
         check_equal(wine.driver("windows", "提示")[1].strip(), "", "no second question")
+
+        # The live track proposes a file in the user's own folder and makes the folder; a map preset fills in
+        # its address, attribution, datum and deepest level; one that needs a key holds OK back until it has one.
+        local = local_app_data(wine)
+        shutil.rmtree(local, ignore_errors=True)
+        before = (folder / "Config.ini").read_bytes()
+        open_dialog(wine)
+        wine.driver("click", TITLE, str(LIVE_TRACK))
+        proposed = wine.controls(TITLE)[TRACK_FILE][2]
+        check_equal(proposed, "C:\\" + str((local / "CurrentTrack.kml").relative_to(wine.c_drive)).replace("/", "\\"),
+                    "the proposed track file")
+        choose(wine, TILE_PRESET, "天地图（须填密钥）")
+        check_equal(wine.controls(TITLE)[TILE_URL_WHY][2], "请把“您的密钥”换成您申请的密钥", "the key asked for")
+        check_equal(wine.driver("enabled", TITLE, str(OK))[1].strip(), "0", "OK off without the key")
+        choose(wine, TILE_PRESET, "高德地图（GCJ-02）")
+        check_equal(wine.driver("enabled", TITLE, str(OK))[1].strip(), "1", "OK on again")
+        wine.driver("click", TITLE, str(OK))
+        wine.wait_for(lambda: (folder / "Config.ini").read_bytes() != before, 10, "the file written")
+        autonavi = (b"https://webrd0{1-4}.is.autonavi.com/appmaptile?lang=zh_cn&size=1&scale=1&style=8&x={x}&y={y}"
+                    b"&z={z}")
+        check_equal((folder / "Config.ini").read_bytes(), edited(
+            before, (b"\r\nTrackTempFile=\r\n", b"\r\nTrackTempFile=%s\r\n" % proposed.encode("gbk")),
+            (b"\r\nTileUrl=https://tile.openstreetmap.org/{z}/{x}/{y}.png\r\n", b"\r\nTileUrl=%s\r\n" % autonavi),
+            (b'\r\nTileAttribution=&copy; <a href="https://www.openstreetmap.org/copyright">OpenStreetMap</a> '
+             b'contributors\r\n', b"\r\nTileAttribution=&copy; \xb8\xdf\xb5\xc2\xb5\xd8\xcd\xbc\r\n"),
+            (b"\r\nMaxZoom=19\r\n", b"\r\nMaxZoom=18\r\n"), (b"\r\nTileDatum=WGS84\r\n", b"\r\nTileDatum=GCJ02\r\n")),
+            "the track file and the preset's four keys")
+        check(local.is_dir(), "the track file's folder made")
     finally:
         if process:
             kill(process)
