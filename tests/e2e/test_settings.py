@@ -1,6 +1,7 @@
 """The spanner's settings dialog on the real program: what OK writes into Config.ini (and only that), Esc, a
 missing or UTF-8 file, the live track and the map presets, a read-only folder, the one-click fixes of the
 panel's hints, and the dialog at 96 and 144 dpi."""
+import random
 import shutil
 import subprocess
 import time
@@ -313,3 +314,29 @@ def test_the_dialog_at_96_and_144_dpi(wine):
             kill(process)
         wine.stop_standin()
 
+
+
+def test_a_write_killed_at_any_moment_leaves_the_old_file_or_the_new_one(wine):
+    """Config.ini written again and again as OK writes it, by a process killed at random moments."""
+    folder = wine.app_folder("settings_killed")
+    path = folder / "Config.ini"
+    comments = b"".join(b"; %05d \xc9\xe8\xd6\xc3\xce\xc4\xbc\xfe\xb5\xc4\xcb\xb5\xc3\xf7\r\n" % i for i in range(8000))
+    whole = {v: b"[GE]\r\n" + comments + b"EyeHigh=%s\r\n" % v for v in (b"5000", b"1111", b"2222")}
+    path.write_bytes(whole[b"5000"])
+    random.seed(22)
+    cut_short = torn_temp = 0
+    for kill_at in [random.uniform(0.05, 0.6) for _ in range(12)]:
+        writer = subprocess.Popen(["wine", wine.windows_path(wine.drivers / "qvdriver.exe"), "savesettings",
+                                   wine.windows_path(path)], env=wine.env, stdout=subprocess.PIPE,
+                                  stderr=subprocess.DEVNULL)
+        check_equal(writer.stdout.readline().strip(), b"writing", "the writer under way")
+        time.sleep(kill_at)
+        kill(writer)
+        check(path.read_bytes() in whole.values(), f"Config.ini whole after a kill {kill_at:.2f} s into the writes")
+        check(path.with_name("Config.ini.bak").read_bytes() in whole.values(), "Config.ini.bak whole")
+        left = sorted(p.name for p in folder.iterdir() if p.name.endswith(".new"))
+        cut_short += bool(left)
+        torn_temp += any((folder / name).read_bytes() not in whole.values() for name in left)
+    print(f"  12 kills while Config.ini ({len(whole[b'5000']) // 1024} KB) was written again and again: the file "
+          f"was whole each time; {cut_short} kills came between a temporary file and its move, {torn_temp} of "
+          f"them while it was half written")

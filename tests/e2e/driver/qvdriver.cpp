@@ -19,6 +19,8 @@
 //   qvdriver select TITLE ID TEXT          picks the item TEXT in the list with that id
 //   qvdriver items TITLE ID                the list's items, the chosen one marked "*"
 //   qvdriver enabled TITLE ID              prints 1 when the control with that id takes input, else 0
+//   qvdriver savesettings PATH             writes the Config.ini at PATH as the settings dialog's OK does, EyeHigh
+//                                          1111 and 2222 by turns, again and again until it is killed
 //   qvdriver watch CLASS SECONDS           pings the first window of class CLASS every 50 ms; prints the pings, the
 //                                          slowest answer in ms and the message boxes of its process seen meanwhile
 //   qvdriver memory CLASS                  working set and peak working set of the process owning that window, in KB
@@ -30,6 +32,7 @@
 #include <string>
 #include <vector>
 
+#include "base/settings.h"
 #include "base/text_codec.h"
 
 namespace {
@@ -326,6 +329,15 @@ int Items(const std::wstring& title, int id) {
     return 0;
 }
 
+int SaveSettings(const std::wstring& path) {
+    std::string file = qv::WideToUtf8(path);
+    for (unsigned n = 0;; ++n) {
+        std::vector<qv::ProfileChange> change = {{"GE", "EyeHigh", n % 2 ? "2222" : "1111"}};
+        if (qv::SaveSettingsChanges(file, change, "", qv::Utf8Config::ask) != qv::ConfigSave::saved) return 1;
+        if (n == 0) Print("writing\n");
+    }
+}
+
 int Enabled(const std::wstring& title, int id) {
     HWND c = ShownChild(title, id);
     if (!c) return 1;
@@ -449,6 +461,7 @@ int wmain(int argc, wchar_t** argv) {
     if (a.size() == 4 && a[0] == L"select") return Select(a[1], _wtoi(a[2].c_str()), a[3]);
     if (a.size() == 3 && a[0] == L"items") return Items(a[1], _wtoi(a[2].c_str()));
     if (a.size() == 3 && a[0] == L"enabled") return Enabled(a[1], _wtoi(a[2].c_str()));
+    if (a.size() == 2 && a[0] == L"savesettings") return SaveSettings(a[1]);
     if (a.size() == 3 && a[0] == L"watch") return Watch(a[1], _wtof(a[2].c_str()));
     if (a.size() == 2 && a[0] == L"memory") return Memory(a[1]);
     if (a.size() == 4 && a[0] == L"shown") return Shown(a[1], _wtoi(a[2].c_str()), _wtof(a[3].c_str()));
