@@ -192,8 +192,8 @@ public:
     }
     void OnStatePictureDoubleClick(int index) override {
         // The panel's hints become fixes: another talker's sentences are read at a word, and a receiver not
-        // found is looked for in the settings.
-        // A user who has mended Config.ini already is not asked: the double click reads it as ever.
+        // found is looked for in the settings. A user who has mended Config.ini already is not asked: the
+        // double click reads it as ever.
         std::optional<std::string> talker = index == 1 ? link_.HintedTalker() : std::nullopt;
         bool notFound = index == 0 && link_.NothingFound();
         if (talker || notFound) {
@@ -205,7 +205,8 @@ public:
                 ApplySettings(settings_, after);
                 return;
             }
-            if (notFound && !ReceiverKeysDiffer(file, settings_) && window_.Ask(text::kOfferSettings, text::kNoticeTitle)) {
+            if (notFound && !ReceiverKeysDiffer(file, settings_) &&
+                window_.Ask(text::kOfferSettings, text::kNoticeTitle)) {
                 OnSettingsClick();
                 return;
             }
@@ -345,7 +346,8 @@ private:
         ConfigSave r = SaveSettingsChanges(path, changes, shipped, utf8Config_);
         if (r == ConfigSave::asksForGbk) {
             // Asked once a run: the answer holds for every later save.
-            utf8Config_ = window_.Ask(text::kConfigInUtf8, text::kNoticeTitle) ? Utf8Config::toGbk : Utf8Config::keepUtf8;
+            bool toGbk = window_.Ask(text::kConfigInUtf8, text::kNoticeTitle);
+            utf8Config_ = toGbk ? Utf8Config::toGbk : Utf8Config::keepUtf8;
             r = SaveSettingsChanges(path, changes, shipped, utf8Config_);
         }
         std::string names;

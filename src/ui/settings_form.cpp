@@ -40,7 +40,9 @@ constexpr City kCities[] = {
     {13, "努库阿洛法"}, {14, "基里蒂马蒂岛"},
 };
 
-std::string Signed(int32_t n) { return (n < 0 ? "-" : "+") + std::to_string(n < 0 ? -static_cast<int64_t>(n) : n); }
+std::string Signed(int32_t n) {
+    return (n < 0 ? "-" : "+") + std::to_string(n < 0 ? -static_cast<int64_t>(n) : n);
+}
 
 std::string Fixed(double value, int decimals) {
     char buffer[64];
@@ -98,8 +100,8 @@ size_t TilePresetOf(std::string_view url) {
         std::string_view preset = kPresets[i].url;
         // A keyed address is the same map whatever key it carries.
         size_t key = preset.find(kKeyParameter);
-        if (key != std::string_view::npos ? url.substr(0, key + kKeyParameter.size()) == preset.substr(0, key + 3)
-                                          : url == preset)
+        size_t kept = key + kKeyParameter.size();
+        if (key != std::string_view::npos ? url.substr(0, kept) == preset.substr(0, kept) : url == preset)
             return i;
     }
     return std::size(kPresets);
