@@ -133,6 +133,8 @@ def test_another_talker_brings_a_hint_and_is_followed_once_listed(wine):
                                                 b"[Log]\r\nWriteLog=1\r\n")
         wine.driver("dblclick", "Quorvane", str(GREY))
         wine.wait_for(lambda: state_text(wine) is None, 5, "the hint to go", lambda: state_text(wine))
+        # The hint goes as the port is opened again (aside, the satellite red meanwhile): sent only once it is open.
+        wine.wait_for(lambda: shown_picture(wine) == GREY, 10, "the link open again")
         for second in seconds:
             run.serial[28].send(second)
             time.sleep(0.3)

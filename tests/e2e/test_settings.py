@@ -95,6 +95,7 @@ def test_ok_writes_only_what_changed_and_the_receiver_follows_on_the_new_port(wi
         check_equal(wine.driver("enabled", TITLE, str(OK))[1].strip(), "1", "OK on again")
         key(wine, "Return")  # Enter is OK
         wine.wait_for(lambda: dialog_gone(wine), 10, "the dialog to close on Enter")
+        wine.wait_for(lambda: (folder / "Config.ini").read_bytes() != SHIPPED, 10, "Config.ini written")
 
         check_equal((folder / "Config.ini").read_bytes(),
                     edited(SHIPPED, (b"\r\nEyeHigh=5000\r\n", b"\r\nEyeHigh=3000\r\n"),
@@ -124,6 +125,7 @@ def test_esc_changes_nothing_and_a_missing_or_utf8_file_is_written_as_the_user_a
         wine.driver("settext", TITLE, str(EYE_HIGH), "4000")
         key(wine, "Escape")
         wine.wait_for(lambda: dialog_gone(wine), 10, "the dialog to close on Esc")
+        time.sleep(1)  # what an OK would write comes just after the dialog goes
         check_equal(sorted(p.name for p in folder.iterdir()), ["Quorvane.exe"], "Esc wrote nothing")
 
         # OK without a file: it is made from the shipped one, comments and all.
@@ -263,6 +265,13 @@ def test_a_receiver_not_found_offers_the_settings(wine):
         check_equal(wine.driver("wait", TITLE, "10")[0], 0, "the settings dialog")
         check_equal(wine.driver("items", TITLE, str(PORT))[1].splitlines()[-1], "*COM64（未连接）",
                     "the configured port chosen, said to be absent")
+        # Tab walks the fields in reading order, passing over those switched off, and comes round again.
+        order = [int(wine.driver("focus", TITLE)[1])]
+        for _ in range(18):
+            key(wine, "Tab")
+            order.append(int(wine.driver("focus", TITLE)[1]))
+        check_equal(order, [PORT, SPEED, *range(1010, 1017), 1020, EYE_HIGH, TIME_ZONE, 1050, 1040, LIVE_TRACK, 1060,
+                            OK, 2, PORT], "the tab order (no track file, no map page: their fields are off)")
         key(wine, "Escape")
         wine.wait_for(lambda: dialog_gone(wine), 10, "the dialog closed")
         check_equal(state_text(wine), "未找到 GPS 设备在串口 [64] !", "nothing else changed")

@@ -19,6 +19,7 @@
 //   qvdriver select TITLE ID TEXT          picks the item TEXT in the list with that id
 //   qvdriver items TITLE ID                the list's items, the chosen one marked "*"
 //   qvdriver enabled TITLE ID              prints 1 when the control with that id takes input, else 0
+//   qvdriver focus TITLE                   the id of the control with the keyboard focus in the window titled TITLE
 //   qvdriver savesettings PATH             writes the Config.ini at PATH as the settings dialog's OK does, EyeHigh
 //                                          1111 and 2222 by turns, again and again until it is killed
 //   qvdriver watch CLASS SECONDS           pings the first window of class CLASS every 50 ms; prints the pings, the
@@ -329,6 +330,18 @@ int Items(const std::wstring& title, int id) {
     return 0;
 }
 
+int Focus(const std::wstring& title) {
+    HWND w = Shown(Titled(title));
+    if (!w) return 1;
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(w, nullptr), &info) || !info.hwndFocus) return 1;
+    HWND focus = info.hwndFocus;
+    if (ClassOf(GetParent(focus)) == L"ComboBox") focus = GetParent(focus);  // a list's own edit
+    Print(std::to_string(GetDlgCtrlID(focus)) + "\n");
+    return 0;
+}
+
 int SaveSettings(const std::wstring& path) {
     std::string file = qv::WideToUtf8(path);
     for (unsigned n = 0;; ++n) {
@@ -462,6 +475,7 @@ int wmain(int argc, wchar_t** argv) {
     if (a.size() == 3 && a[0] == L"items") return Items(a[1], _wtoi(a[2].c_str()));
     if (a.size() == 3 && a[0] == L"enabled") return Enabled(a[1], _wtoi(a[2].c_str()));
     if (a.size() == 2 && a[0] == L"savesettings") return SaveSettings(a[1]);
+    if (a.size() == 2 && a[0] == L"focus") return Focus(a[1]);
     if (a.size() == 3 && a[0] == L"watch") return Watch(a[1], _wtof(a[2].c_str()));
     if (a.size() == 2 && a[0] == L"memory") return Memory(a[1]);
     if (a.size() == 4 && a[0] == L"shown") return Shown(a[1], _wtoi(a[2].c_str()), _wtof(a[3].c_str()));
