@@ -14,6 +14,7 @@
 #include "app/startup.h"
 #include "base/message_pump_win32.h"
 #include "base/messages.h"
+#include "base/resource_win32.h"
 #include "base/text_codec.h"
 #include "earth/call_worker.h"
 #include "earth/earth_install_win32.h"
@@ -55,15 +56,6 @@ std::string KnownFolder(REFKNOWNFOLDERID id) {
     if (SUCCEEDED(SHGetKnownFolderPath(id, 0, nullptr, &path)) && path) out = WideToUtf8(path) + "\\";
     CoTaskMemFree(path);
     return out;
-}
-
-// A resource of the program's own, as it was built in; empty when it is missing.
-std::string_view ResourceBytes(int id) {
-    HMODULE self = GetModuleHandleW(nullptr);
-    HRSRC found = FindResourceW(self, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(10));  // RT_RCDATA
-    HGLOBAL loaded = found ? LoadResource(self, found) : nullptr;
-    const void* bytes = loaded ? LockResource(loaded) : nullptr;
-    return bytes ? std::string_view(static_cast<const char*>(bytes), SizeofResource(self, found)) : std::string_view();
 }
 
 std::string ExecutableFolderOf(HMODULE module) {
@@ -256,8 +248,7 @@ public:
         if (link_.phase() == ReceiverLink::Phase::open && settings_.GpsPort != 0)
             present.push_back(settings_.GpsPort);  // the port being read is there, listed or not
         input.ports = PortChoices(present, PortDeviceNames(), settings_.GpsPort);
-        std::string local = KnownFolder(FOLDERID_LocalAppData);
-        input.proposedTrackFile = (local.empty() ? settings_.AppPath : local + "Quorvane\\") + "CurrentTrack.kml";
+        input.proposedTrackFile = (places_.local.empty() ? settings_.AppPath : places_.local) + "CurrentTrack.kml";
         std::optional<AppSettings> after = ShowSettingsDialog(GetModuleHandleW(nullptr), window_.Window(), input);
         if (after) ApplySettings(input.shown, *after);
     }
@@ -326,8 +317,8 @@ private:
         if (after.EyeHigh == shown.EyeHigh) after.EyeHigh = settings_.EyeHigh;  // this run's zoom stays
         if (!after.TrackTempFile.empty()) MakeFolderOf(after.TrackTempFile);
         settings_ = after;
-        if (receiver) runOnlyReceiverKeys_ = !written;
         if (receiver) {
+            runOnlyReceiverKeys_ = !written;
             EarthBudget::Action action(p_.budget);
             link_.Reopen();
         }
@@ -342,7 +333,7 @@ private:
 
     bool WriteConfig(const std::vector<ProfileChange>& changes) {
         const std::string& path = settings_.ConfigFile;
-        std::string_view shipped = ResourceBytes(IDR_CONFIG_SHIPPED);
+        std::string_view shipped = ResourceBytes(GetModuleHandleW(nullptr), IDR_CONFIG_SHIPPED);
         ConfigSave r = SaveSettingsChanges(path, changes, shipped, utf8Config_);
         if (r == ConfigSave::asksForGbk) {
             // Asked once a run: the answer holds for every later save.

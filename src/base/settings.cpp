@@ -3,6 +3,7 @@
 #include <type_traits>
 
 #include "base/file_io.h"
+#include "base/messages.h"
 #include "base/number_text.h"
 #include "base/text_codec.h"
 
@@ -102,8 +103,10 @@ std::vector<ProfileChange> ChangedSettings(const AppSettings& before, const AppS
 
 std::optional<std::string> SettingTextTrouble(std::string_view utf8) {
     std::string ansi = Utf8ToAnsi(utf8);
-    if (AnsiToUtf8(ansi) != utf8) return "holds characters the system's code page cannot write";
-    return ProfileValueTrouble(ansi);
+    if (AnsiToUtf8(ansi) != utf8 || ansi.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos)
+        return text::kFieldNotGbk;
+    if (ProfileValueTrouble(ansi)) return text::kFieldTooLong;
+    return std::nullopt;
 }
 
 bool SaveConfigText(const std::string& path, std::string_view ansiText, FileSteps& steps) {

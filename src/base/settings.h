@@ -83,8 +83,8 @@ void LoadReceiverSettings(AppSettings& settings, const ProfileReader& profile);
 // The keys whose values differ between `before` and `after`, as Config.ini is to
 // hold them (in the ANSI code page, numbers as the reader takes them back).
 std::vector<ProfileChange> ChangedSettings(const AppSettings& before, const AppSettings& after);
-// Why a text setting cannot go into Config.ini (a character outside the ANSI code
-// page, more than 254 bytes, a line break), or nothing.
+// Why a text setting cannot go into Config.ini, in the user's words (a character
+// outside the ANSI code page or a line break, more than 254 bytes), or nothing.
 std::optional<std::string> SettingTextTrouble(std::string_view utf8);
 // Writes `ansiText` as the Config.ini at `path`: the file there is kept first as
 // `path`.bak, then the new one is put in its place in one step, each on the disk

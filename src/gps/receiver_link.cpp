@@ -132,8 +132,7 @@ void ReceiverLink::OnStateImageDoubleClick(int index) {
     } else if (index == 1) {
         // Open again with what Config.ini says now, as for the red picture.
         s_.reloadSettings();
-        s_.port.SetOpen(false);
-        OpenGPS();
+        Reopen();
     }
 }
 

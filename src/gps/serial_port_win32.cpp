@@ -253,46 +253,47 @@ Win32PortFinder::Win32PortFinder() : opening_(std::make_shared<PortsOpening>()) 
 
 namespace {
 
-struct DeviceList {
-    HDEVINFO set;
-    explicit DeviceList(HDEVINFO s) : set(s) {}
-    DeviceList(const DeviceList&) = delete;
-    DeviceList& operator=(const DeviceList&) = delete;
-    ~DeviceList() {
-        if (set != INVALID_HANDLE_VALUE) SetupDiDestroyDeviceInfoList(set);
+// A handle of the setup or registry API, closed with `Close` unless it is none (null or INVALID_HANDLE_VALUE,
+// which these calls give back on failure).
+template <class Handle, auto Close>
+class Owned {
+public:
+    explicit Owned(Handle h = nullptr) : h_(h) {}
+    Owned(const Owned&) = delete;
+    Owned& operator=(const Owned&) = delete;
+    ~Owned() {
+        if (*this) Close(h_);
     }
-};
+    explicit operator bool() const { return h_ && h_ != reinterpret_cast<Handle>(INVALID_HANDLE_VALUE); }
+    Handle get() const { return h_; }
+    Handle* out() { return &h_; }
 
-struct RegistryKey {
-    HKEY key;
-    explicit RegistryKey(HKEY k) : key(k) {}
-    RegistryKey(const RegistryKey&) = delete;
-    RegistryKey& operator=(const RegistryKey&) = delete;
-    ~RegistryKey() {
-        if (key != INVALID_HANDLE_VALUE && key) RegCloseKey(key);
-    }
+private:
+    Handle h_;
 };
+using DeviceList = Owned<HDEVINFO, SetupDiDestroyDeviceInfoList>;
+using RegistryKey = Owned<HKEY, RegCloseKey>;
 
 }  // namespace
 
 std::map<int32_t, std::string> PortDeviceNames() {
     std::map<int32_t, std::string> names;
     DeviceList devices(SetupDiGetClassDevsW(&GUID_DEVCLASS_PORTS, nullptr, nullptr, DIGCF_PRESENT));
-    if (devices.set == INVALID_HANDLE_VALUE) return names;
+    if (!devices) return names;
     SP_DEVINFO_DATA device{};
     device.cbSize = sizeof device;
-    for (DWORD i = 0; SetupDiEnumDeviceInfo(devices.set, i, &device); ++i) {
-        RegistryKey key(SetupDiOpenDevRegKey(devices.set, &device, DICS_FLAG_GLOBAL, 0, DIREG_DEV, KEY_READ));
-        if (key.key == INVALID_HANDLE_VALUE) continue;
+    for (DWORD i = 0; SetupDiEnumDeviceInfo(devices.get(), i, &device); ++i) {
+        RegistryKey key(SetupDiOpenDevRegKey(devices.get(), &device, DICS_FLAG_GLOBAL, 0, DIREG_DEV, KEY_READ));
+        if (!key) continue;
         wchar_t port[64] = L"";
         DWORD size = sizeof port - sizeof(wchar_t), type = 0;
-        if (RegQueryValueExW(key.key, L"PortName", nullptr, &type, reinterpret_cast<BYTE*>(port), &size) !=
+        if (RegQueryValueExW(key.get(), L"PortName", nullptr, &type, reinterpret_cast<BYTE*>(port), &size) !=
                 ERROR_SUCCESS ||
             type != REG_SZ)
             continue;
         std::optional<int32_t> number = ComNumber(port);
         wchar_t name[512] = L"";
-        if (!number || !SetupDiGetDeviceRegistryPropertyW(devices.set, &device, SPDRP_FRIENDLYNAME, nullptr,
+        if (!number || !SetupDiGetDeviceRegistryPropertyW(devices.get(), &device, SPDRP_FRIENDLYNAME, nullptr,
                                                           reinterpret_cast<BYTE*>(name), sizeof name - sizeof(wchar_t),
                                                           nullptr))
             continue;
@@ -304,18 +305,19 @@ std::map<int32_t, std::string> PortDeviceNames() {
 std::vector<int32_t> Win32PortFinder::ListPorts() {
     std::set<int32_t> ports;
     // The ports the drivers announce...
-    HKEY key;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_READ, &key) == ERROR_SUCCESS) {
+    RegistryKey key;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_READ, key.out()) ==
+        ERROR_SUCCESS) {
         for (DWORD i = 0;; ++i) {
             wchar_t name[256], data[256];
             DWORD nameSize = 256, dataSize = sizeof data, type = 0;
-            LONG rc = RegEnumValueW(key, i, name, &nameSize, nullptr, &type, reinterpret_cast<BYTE*>(data), &dataSize);
+            LONG rc = RegEnumValueW(key.get(), i, name, &nameSize, nullptr, &type, reinterpret_cast<BYTE*>(data),
+                                    &dataSize);
             if (rc == ERROR_NO_MORE_ITEMS) break;
             if (rc != ERROR_SUCCESS || type != REG_SZ) continue;
             data[std::min<DWORD>(dataSize / sizeof(wchar_t), 255)] = L'\0';
             if (auto n = ComNumber(data)) ports.insert(*n);
         }
-        RegCloseKey(key);
     }
     // ...and every COM device name there is.
     std::wstring names(64 * 1024, L'\0');

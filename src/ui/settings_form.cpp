@@ -6,7 +6,6 @@
 
 #include "base/messages.h"
 #include "base/number_text.h"
-#include "base/text_codec.h"
 #include "gps/nmea.h"
 #include "gps/serial_port.h"
 #include "web/page_settings.h"
@@ -54,14 +53,6 @@ std::string Fixed(double value, int decimals) {
         if (text.back() == '.') text.pop_back();
     }
     return text == "-0" ? "0" : text;
-}
-
-// Why a text cannot go into Config.ini, in the user's words.
-std::optional<std::string> TextTrouble(const std::string& utf8) {
-    std::string ansi = Utf8ToAnsi(utf8);
-    if (AnsiToUtf8(ansi) != utf8) return text::kFieldNotGbk;
-    if (ProfileValueTrouble(ansi)) return text::kFieldTooLong;
-    return std::nullopt;
 }
 
 std::string TalkersText(const std::array<bool, kTalkerIds.size()>& boxes, const std::string& before) {
@@ -207,7 +198,7 @@ FormResult ReadForm(const SettingsForm& f, const AppSettings& shown) {
         s.TrackTempFile.clear();
     } else if (f.trackFile != shown.TrackTempFile || shown.TrackTempFile.empty()) {
         if (!IsFullPath(f.trackFile)) trouble(FormField::trackFile, text::kFieldBadTrackFile);
-        else if (auto why = TextTrouble(f.trackFile)) trouble(FormField::trackFile, *why);
+        else if (auto why = SettingTextTrouble(f.trackFile)) trouble(FormField::trackFile, *why);
         s.TrackTempFile = f.trackFile;
     }
     s.WriteLog = f.writeLog;
@@ -222,11 +213,11 @@ FormResult ReadForm(const SettingsForm& f, const AppSettings& shown) {
     if (f.tileUrl != before.tileUrl) {
         if (f.tileUrl.find(kKeyPlaceholder) != std::string::npos) trouble(FormField::tileUrl, text::kFieldTileKey);
         else if (!IsTileTemplate(f.tileUrl)) trouble(FormField::tileUrl, text::kFieldBadTileUrl);
-        else if (auto why = TextTrouble(f.tileUrl)) trouble(FormField::tileUrl, *why);
+        else if (auto why = SettingTextTrouble(f.tileUrl)) trouble(FormField::tileUrl, *why);
         s.TileUrl = f.tileUrl;
     }
     if (f.tileAttribution != before.tileAttribution) {
-        if (auto why = TextTrouble(f.tileAttribution)) trouble(FormField::tileAttribution, *why);
+        if (auto why = SettingTextTrouble(f.tileAttribution)) trouble(FormField::tileAttribution, *why);
         s.TileAttribution = f.tileAttribution;
     }
     s.TileDatum = f.tileDatum;

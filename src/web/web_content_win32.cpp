@@ -1,18 +1,12 @@
 #include "web/web_content_win32.h"
 
+#include "base/resource_win32.h"
 #include "res/resource.h"
 
 namespace qv {
 namespace {
 
-std::string Resource(HMODULE module, int id) {
-    HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(10));  // RT_RCDATA
-    if (!found) return {};
-    HGLOBAL loaded = LoadResource(module, found);
-    const void* bytes = loaded ? LockResource(loaded) : nullptr;
-    DWORD size = SizeofResource(module, found);
-    return bytes ? std::string(static_cast<const char*>(bytes), size) : std::string();
-}
+std::string Resource(HMODULE module, int id) { return std::string(ResourceBytes(module, id)); }
 
 }  // namespace
 

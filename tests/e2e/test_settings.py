@@ -5,6 +5,7 @@ import random
 import shutil
 import subprocess
 import time
+from contextlib import contextmanager
 
 from harness import (BLUE, GREY, RED, ROOT, SmallDisk, check, check_equal, kill, local_app_data, open_the_link,
                      shown_picture, start_quorvane, state_text)
@@ -58,6 +59,24 @@ def rmc(talker, i):
     return sentence(f"{talker}RMC,0400{i:02d},A,2230.{i:04d},N,11403.0000,E,30.0,45.0,081226,,")
 
 
+@contextmanager
+def quorvane(wine, name, config, port=None, announce=False):
+    """The stand-in Earth, a serial cable on COM`port` if given, and Quorvane started with `config`;
+    (its folder, the cable)."""
+    wine.install_standin()
+    serial = wine.serial_port(port, announce) if port else None
+    process = None
+    try:
+        folder, process = start_quorvane(wine, name, config)
+        yield folder, serial
+    finally:
+        if process:
+            kill(process)
+        if serial:
+            serial.close()
+        wine.stop_standin()
+
+
 def followed(wine, serial, talker):
     """The link reads `talker`'s fixes: one a little under every half second (the link may still be opening
     again) until the satellite turns blue."""
@@ -70,11 +89,7 @@ def followed(wine, serial, talker):
 
 
 def test_ok_writes_only_what_changed_and_the_receiver_follows_on_the_new_port(wine):
-    wine.install_standin()
-    serial = wine.serial_port(61, announce=True)
-    process = None
-    try:
-        folder, process = start_quorvane(wine, "settings_ok", SHIPPED)
+    with quorvane(wine, "settings_ok", SHIPPED, 61, announce=True) as (folder, serial):
         wine.driver("hold", "Quorvane", str(ZOOM_IN), "400")  # this run's eye height is no longer the file's
         open_dialog(wine)
         check_equal(wine.controls(TITLE)[EYE_HIGH][2], "5000", "the eye height as Config.ini has it")
@@ -107,11 +122,6 @@ def test_ok_writes_only_what_changed_and_the_receiver_follows_on_the_new_port(wi
         # The link opened on the new port by itself, and reads the talker just added.
         wine.wait_for(lambda: shown_picture(wine) == GREY, 10, "the link open on COM61")
         followed(wine, serial, "GN")
-    finally:
-        if process:
-            kill(process)
-        serial.close()
-        wine.stop_standin()
 
 
 def test_esc_changes_nothing_and_a_missing_or_utf8_file_is_written_as_the_user_agrees(wine):
@@ -224,12 +234,8 @@ def test_a_read_only_folder_says_so_keeps_the_file_and_the_run_takes_the_setting
 
 
 def test_the_talker_hint_is_fixed_with_one_click(wine):
-    wine.install_standin()
-    serial = wine.serial_port(63)
-    process = None
     config = b"[GPS]\r\nPort=63\r\nSetting=4800,n,8,1\r\nTalkers=GP\r\n"
-    try:
-        folder, process = start_quorvane(wine, "settings_talker", config)
+    with quorvane(wine, "settings_talker", config, 63) as (folder, serial):
         open_the_link(wine)
         hint = "收到 $GNRMC 语句：请在 Config.ini 的 [GPS] 中设置 Talkers=GP,GN，然后双击卫星图标"
         for i in range(40):
@@ -245,18 +251,10 @@ def test_the_talker_hint_is_fixed_with_one_click(wine):
         check_equal((folder / "Config.ini").read_bytes(), config.replace(b"Talkers=GP", b"Talkers=GP,GN"),
                     "only that line changed")
         followed(wine, serial, "GN")
-    finally:
-        if process:
-            kill(process)
-        serial.close()
-        wine.stop_standin()
 
 
 def test_a_receiver_not_found_offers_the_settings(wine):
-    wine.install_standin()
-    process = None
-    try:
-        folder, process = start_quorvane(wine, "settings_not_found", b"[GPS]\r\nPort=64\r\nSetting=4800,n,8,1\r\n")
+    with quorvane(wine, "settings_not_found", b"[GPS]\r\nPort=64\r\nSetting=4800,n,8,1\r\n"):
         wine.driver("dblclick", "Quorvane", str(RED))
         wine.wait_for(lambda: state_text(wine) == "未找到 GPS 设备在串口 [64] !", 10, "the not-found text")
         wine.driver("dblclick", "Quorvane", str(RED))
@@ -275,10 +273,6 @@ def test_a_receiver_not_found_offers_the_settings(wine):
         key(wine, "Escape")
         wine.wait_for(lambda: dialog_gone(wine), 10, "the dialog closed")
         check_equal(state_text(wine), "未找到 GPS 设备在串口 [64] !", "nothing else changed")
-    finally:
-        if process:
-            kill(process)
-        wine.stop_standin()
 
 
 def test_the_dialog_at_96_and_144_dpi(wine):
