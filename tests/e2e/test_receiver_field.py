@@ -102,7 +102,7 @@ def test_port_zero_finds_the_receiver_wherever_it_is(wine):
                 text = state_text(wine)
                 seen.add(text)
                 return text == f"已找到 GPS 设备：COM{receiver_port} 9600"
-            wine.wait_for(found_it, 20, f"COM{receiver_port} found")
+            wine.wait_for(found_it, 20, f"COM{receiver_port} found", lambda: seen)
             found = time.monotonic() - started
             searching = sorted(t for t in seen if t and t.startswith("正在查找 GPS 设备：COM"))
             check(searching, f"the search showed what it tried: {seen}")
